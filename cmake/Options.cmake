@@ -1,0 +1,28 @@
+# Build values. The program reads no configuration at run time: everything an
+# operator can choose for a game is one of these cache variables.
+set(CORVENHAL_UPDATE_ORIGIN "https://update.corvenhal.example" CACHE STRING
+    "Origin (scheme and host, no trailing slash) of the update server serving /update/Vers.txt and /update/Updata.ini")
+set(CORVENHAL_SHARE_ORIGIN "https://share.corvenhal.example" CACHE STRING
+    "Origin of the cloud-drive share service whose note API the announcement uses")
+set(CORVENHAL_ANNOUNCE_LINK "https://share.corvenhal.example/s/announce0" CACHE STRING
+    "Share link of the announcement note; its last path segment is the share code")
+set(CORVENHAL_SPONSOR_LINK "https://share.corvenhal.example/s/sponsor0" CACHE STRING
+    "Share link of the note holding the sponsorship page address")
+set(CORVENHAL_OFFICIAL_URL "https://www.corvenhal.example" CACHE STRING
+    "Root of the official web host")
+set(CORVENHAL_ACCOUNT_URL "https://account.corvenhal.example" CACHE STRING
+    "Root of the account host (user centre; /do.php?ac=... pages)")
+set(CORVENHAL_GUIDE_URL "https://docs.corvenhal.example/guide" CACHE STRING
+    "Address of the online game guide page")
+
+option(CORVENHAL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(CORVENHAL_WERROR "Treat compiler warnings as errors" OFF)
+
+set(CORVENHAL_WARNINGS -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual)
+if(CORVENHAL_WERROR)
+  list(APPEND CORVENHAL_WARNINGS -Werror)
+endif()
+if(CORVENHAL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,11 @@
+// The portable (Linux) backends of the platform services.
+#pragma once
+
+#include "platform/services.h"
+
+namespace corvenhal::platform::portable {
+
+// File, process, shell and system services of this machine; no window system.
+Services DefaultServices();
+
+}  // namespace corvenhal::platform::portable

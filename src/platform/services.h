@@ -1,0 +1,93 @@
+// The platform seam. The logic never calls the operating system directly: it
+// reaches every service through the interfaces collected here. Each service is
+// one small interface; portable/ implements them for this machine, win32/ will
+// implement them for Windows.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "text/text.h"
+
+namespace corvenhal::platform {
+
+class WindowSystem;
+
+// File names are program text (GBK) with "\" and "/" both separating elements.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // A file or directory of that name exists.
+  virtual bool Exists(const Text& path) = 0;
+  virtual bool IsDirectory(const Text& path) = 0;
+  // The whole file; false (and `out` empty) when it is missing or unreadable.
+  virtual bool ReadAll(const Text& path, Bytes& out) = 0;
+  // Replaces the whole file atomically (see AtomicFile).
+  virtual bool WriteAll(const Text& path, std::string_view bytes) = 0;
+  virtual bool Remove(const Text& path) = 0;
+  // One directory level; true when it exists afterwards.
+  virtual bool CreateDirectory(const Text& path) = 0;
+  // The operating system's name for a program file name.
+  virtual std::string NativePath(const Text& path) = 0;
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  // Starts a program by its full path, without a shell, with the launcher's
+  // environment and current directory; does not wait for it to end.
+  virtual bool Start(const Text& path) = 0;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // The current user's desktop directory, with a trailing separator.
+  virtual Text DesktopDirectory() = 0;
+  // Creates or replaces the desktop shortcut `linkName` (without extension) in
+  // `directory`, starting `target`.
+  virtual bool CreateShortcut(const Text& directory, const Text& linkName, const Text& target) = 0;
+  // Hands a URL to the browser; no character of it is interpreted by a shell.
+  virtual bool OpenUrl(const Text& url) = 0;
+};
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  // Full path of the running executable.
+  virtual Text ExecutablePath() = 0;
+  virtual bool SetCurrentDirectory(const Text& path) = 0;
+  virtual Text CurrentDirectory() = 0;
+  // The separator the executable path uses between directory and file name.
+  virtual char PathSeparator() = 0;
+};
+
+// The set of services in force. Start-up fills it with the backends of this
+// build; tests replace single services where a real one cannot produce a fault.
+struct Services {
+  FileSystem* files = nullptr;
+  Processes* processes = nullptr;
+  Shell* shell = nullptr;
+  SystemInfo* system = nullptr;
+  WindowSystem* windows = nullptr;
+};
+
+// The services in force; starts with the portable backends (and no window
+// system, which the program's entry installs).
+Services& Current();
+
+// Installs other services for the lifetime of the guard, restoring the previous
+// ones afterwards.
+class ScopedServices {
+ public:
+  explicit ScopedServices(const Services& replacement) : saved_(Current()) { Current() = replacement; }
+  ~ScopedServices() { Current() = saved_; }
+  ScopedServices(const ScopedServices&) = delete;
+  ScopedServices& operator=(const ScopedServices&) = delete;
+
+ private:
+  Services saved_;
+};
+
+}  // namespace corvenhal::platform
