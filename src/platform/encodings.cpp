@@ -1,0 +1,99 @@
+#include "platform/encodings.h"
+
+#include "platform/codepage.h"
+
+namespace corvenhal::platform {
+namespace {
+
+std::string_view UpToZeroByte(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
+
+// The whole units of a little-endian buffer before its first zero unit. A
+// trailing odd byte is not a unit and is left out.
+std::u16string UnitsUpToZero(std::string_view wide) {
+  std::u16string units;
+  units.reserve(wide.size() / 2);
+  for (size_t i = 0; i + 1 < wide.size(); i += 2) {
+    auto u = static_cast<char16_t>(static_cast<unsigned char>(wide[i]) | (static_cast<unsigned char>(wide[i + 1]) << 8));
+    if (u == 0) break;
+    units.push_back(u);
+  }
+  return units;
+}
+
+WideBuffer ToLittleEndian(std::u16string_view units) {
+  WideBuffer out;
+  out.reserve(units.size() * 2 + 2);
+  for (char16_t u : units) {
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+  }
+  return out;
+}
+
+}  // namespace
+
+WideBuffer CodePageBytesToWide(std::string_view bytes, unsigned codePage) {
+  std::string_view counted = UpToZeroByte(bytes);
+  if (counted.empty()) return {};
+  std::u16string units;
+  if (!CodePages().ToUtf16(counted, codePage, units)) return {};
+  WideBuffer out = ToLittleEndian(units);
+  out.append(2, '\0');
+  return out;
+}
+
+WideBuffer GbkToWide(std::string_view text) { return CodePageBytesToWide(text, kCodePageGbk); }
+
+WideBuffer CodePageTextToWide(std::string_view text, unsigned codePage) {
+  return CodePageBytesToWide(text, codePage);
+}
+
+Bytes WideToCodePageBytes(std::string_view wide, unsigned codePage) {
+  std::u16string units = UnitsUpToZero(wide);
+  if (units.empty()) return {};
+  Bytes out;
+  if (!CodePages().FromUtf16(units, codePage, out)) return {};
+  return Bytes(UpToZeroByte(out));
+}
+
+Text WideToCodePageText(std::string_view wide, unsigned codePage) {
+  return Text(UpToZeroByte(WideToCodePageBytes(wide, codePage)));
+}
+
+Text WideToGbk(std::string_view wide) { return WideToCodePageText(wide, kCodePageGbk); }
+
+Text Utf8ToGbk(std::string_view utf8) { return WideToGbk(CodePageTextToWide(utf8, kCodePageUtf8)); }
+
+std::u16string GbkToUtf16(std::string_view gbk) {
+  std::u16string out;
+  CodePages().ToUtf16(gbk, kCodePageGbk, out);
+  return out;
+}
+
+Text Utf16ToGbk(std::u16string_view utf16) {
+  Text out;
+  CodePages().FromUtf16(utf16, kCodePageGbk, out);
+  return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+  std::string out;
+  CodePages().FromUtf16(GbkToUtf16(gbk), kCodePageUtf8, out);
+  return out;
+}
+
+Text Utf8ToGbkText(std::string_view utf8) { return Utf16ToGbk(Utf8ToUtf16(utf8)); }
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  CodePages().ToUtf16(utf8, kCodePageUtf8, out);
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  CodePages().FromUtf16(utf16, kCodePageUtf8, out);
+  return out;
+}
+
+}  // namespace corvenhal::platform
