@@ -10,3 +10,12 @@ Services& Current() {
 }
 
 }  // namespace corvenhal::platform
+
+namespace corvenhal::platform {
+
+bool FileSystem::WriteAll(const Text& path, std::string_view bytes) {
+  std::unique_ptr<FileWriter> writer = BeginReplace(path);
+  return writer && writer->Write(bytes) && writer->Commit();
+}
+
+}  // namespace corvenhal::platform

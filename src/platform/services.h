@@ -14,6 +14,17 @@ namespace corvenhal::platform {
 
 class WindowSystem;
 
+// Writes a whole file so that the target is replaced only when everything was
+// written: the bytes go to a temporary file beside the target, which Commit
+// flushes and renames over it. Dropping the writer without Commit (or any
+// failure) removes the temporary file and leaves the target as it was.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  virtual bool Write(std::string_view bytes) = 0;
+  virtual bool Commit() = 0;
+};
+
 // File names are program text (GBK) with "\" and "/" both separating elements.
 class FileSystem {
  public:
@@ -23,8 +34,12 @@ class FileSystem {
   virtual bool IsDirectory(const Text& path) = 0;
   // The whole file; false (and `out` empty) when it is missing or unreadable.
   virtual bool ReadAll(const Text& path, Bytes& out) = 0;
-  // Replaces the whole file atomically (see AtomicFile).
-  virtual bool WriteAll(const Text& path, std::string_view bytes) = 0;
+  // Starts replacing the whole file (see FileWriter). Null when the target
+  // could not have been opened for writing: a read-only or non-regular file, a
+  // read-only or missing directory. Nothing is touched then.
+  virtual std::unique_ptr<FileWriter> BeginReplace(const Text& path) = 0;
+  // BeginReplace, Write and Commit in one step.
+  bool WriteAll(const Text& path, std::string_view bytes);
   virtual bool Remove(const Text& path) = 0;
   // One directory level; true when it exists afterwards.
   virtual bool CreateDirectory(const Text& path) = 0;

@@ -5,6 +5,11 @@
 
 namespace corvenhal::platform::portable {
 
+FileSystem& Files();
+Processes& ProcessStarter();
+Shell& DesktopShell();
+SystemInfo& System();
+
 // File, process, shell and system services of this machine; no window system.
 Services DefaultServices();
 
