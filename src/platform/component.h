@@ -42,7 +42,10 @@ enum class InvokeKind { kMethod, kPropertyGet, kPropertyPut };
 
 // The outcome of a member call, as the HRESULT families callers can tell apart.
 struct InvokeStatus {
-  enum class Code { kOk, kUnknownName, kBadParamCount, kTypeMismatch, kException, kNotImplemented };
+  // kUnknownName: no member of that name (DISP_E_UNKNOWNNAME). kMemberNotFound:
+  // the name exists but not as that kind of member (DISP_E_MEMBERNOTFOUND);
+  // the bridge then tries a method as a property read and the other way round.
+  enum class Code { kOk, kUnknownName, kMemberNotFound, kBadParamCount, kTypeMismatch, kException, kNotImplemented };
   Code code = Code::kOk;
   std::string message;  // UTF-8, for the bridge's last-failure text
 
@@ -63,11 +66,31 @@ class Component {
 
 using ComponentFactory = std::function<std::shared_ptr<Component>()>;
 
+// Member names compare without case (ASCII letters), as IDispatch names do.
+bool SameMember(std::u16string_view a, std::u16string_view b);
+
+// VariantChangeType with no flags: converts `in` to `to` (kText, kR8, kI4,
+// kBool, kBytes or kObject). Text <-> bytes copies the raw UTF-16LE units, an
+// object converts through its default value (member "" read), null converts to
+// nothing but null. False (and `out` untouched) when the conversion fails.
+bool ChangeType(const ComValue& in, ComValue::Type to, ComValue& out);
+// The same for the common targets, with the status a component answers when an
+// argument does not convert.
+InvokeStatus ArgText(const ComValue& in, std::u16string& out);
+InvokeStatus ArgNumber(const ComValue& in, double& out);
+InvokeStatus ArgInt(const ComValue& in, std::int32_t& out);
+InvokeStatus ArgBool(const ComValue& in, bool& out);
+// A number as VarBstrFromR8 writes it: at most 15 significant digits, the form
+// "1.79699364343956E+16" when they would not fit.
+std::u16string NumberToComText(double value);
+
 // Creates the component registered under a ProgID (case ignored) or a CLSID in
 // braces (case ignored); null when none is.
 std::shared_ptr<Component> CreateComponent(std::string_view id);
 
-// Adds a component; the built-in ones are registered on first use.
+// Adds a component, replacing one registered under the same ProgID or CLSID;
+// the built-in ones (portable/components/components.h) are registered first,
+// on first use of either function.
 void RegisterComponent(std::string progId, std::string clsid, ComponentFactory factory);
 
 }  // namespace corvenhal::platform
