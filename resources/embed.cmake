@@ -1,4 +1,6 @@
-# cmake -DOUTPUT=file.cpp -DFILES="a;b" -P embed.cmake
+# cmake -DOUTPUT=file.cpp -DLIST=files.list -P embed.cmake
+# LIST names a file holding the ;-separated paths to embed.
+file(READ ${LIST} FILES)
 set(body "// Generated from the files in resources/; do not edit.\n#include <cstddef>\n#include <string_view>\n#include \"resources.h\"\nnamespace corvenhal::resources {\nnamespace {\n")
 set(table "")
 set(index 0)
