@@ -7,6 +7,7 @@
 #include "app/gbk.h"
 #include "app/main_window.h"
 #include "app/version_store.h"
+#include "platform/automation.h"
 #include "platform/services.h"
 #include "platform/window.h"
 
@@ -43,6 +44,7 @@ void EnterProgramDirectory(platform::SystemInfo& system) {
 int RunLauncher() {
   platform::Services& services = platform::Current();
   platform::WindowSystem& windows = *services.windows;
+  platform::ComScope ole;  // the GUI thread's OLE initialisation, before the first window
 
   EnterProgramDirectory(*services.system);
   ResetState();
