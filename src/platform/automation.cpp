@@ -136,6 +136,28 @@ bool AutomationBridge::PutAt(const AutomationObject& o, std::string_view member,
   return Invoke(o, member, InvokeKind::kPropertyPut, {index.value(), value.value()}, r);
 }
 
+bool AutomationBridge::Next(const AutomationObject& enumerator, AutomationVariant& item) {
+  item.Clear();
+  auto* e = dynamic_cast<EnumeratorComponent*>(enumerator.component().get());
+  if (!e) {
+    lastFailure_ = enumerator.IsEmpty() ? "Next: no object" : "Next: not an enumerator";
+    return false;
+  }
+  ComValue v;
+  bool delivered = false;
+  try {
+    delivered = e->Next(v);
+  } catch (...) {
+    lastFailure_ = "Next: the object threw";
+    return false;
+  }
+  // The end of the enumeration is no failure.
+  lastFailure_.clear();
+  if (!delivered) return false;
+  item = AutomationVariant(std::move(v));
+  return true;
+}
+
 AutomationBridge::Outcome AutomationBridge::Dispatch(const AutomationObject& o, std::string_view member,
                                                      InvokeKind kind, std::vector<ComValue> args) {
   Outcome r;

@@ -179,6 +179,11 @@ class AutomationBridge {
   bool PutAt(const AutomationObject& o, std::string_view member, const AutomationArg& index,
              const AutomationArg& value);
 
+  // Fetches one item from an enumerator (what "_NewEnum" gives). True when an
+  // item was delivered; false, with `item` empty, when the enumeration is done
+  // or the holder is empty or not an enumerator.
+  bool Next(const AutomationObject& enumerator, AutomationVariant& item);
+
   // Why the last operation failed; empty after a success.
   const Text& LastFailure() const { return lastFailure_; }
 

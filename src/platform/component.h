@@ -64,6 +64,15 @@ class Component {
                               ComValue& result) = 0;
 };
 
+// An enumerator, as "_NewEnum" gives one (IEnumVARIANT on Windows): hands out
+// the items of a collection one at a time.
+class EnumeratorComponent : public Component {
+ public:
+  // The next item (IEnumVARIANT::Next with a count of 1); false when none is
+  // left.
+  virtual bool Next(ComValue& item) = 0;
+};
+
 using ComponentFactory = std::function<std::shared_ptr<Component>()>;
 
 // Member names compare without case (ASCII letters), as IDispatch names do.

@@ -4,6 +4,7 @@
 // implement them for Windows.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,6 +79,22 @@ class SystemInfo {
   virtual char PathSeparator() = 0;
 };
 
+// Facts about the computer, shown in the settings window.
+class MachineInfo {
+ public:
+  virtual ~MachineInfo() = default;
+  // The computer's host name, whatever its length; empty when it cannot be
+  // read.
+  virtual Text HostName() = 0;
+  // The 48 bytes of the processor brand string as CPUID leaves 0x80000002 to
+  // 0x80000004 give them (EAX, EBX, ECX, EDX of each, in that order); where
+  // those leaves are missing, the processor name the system reports, cut or
+  // filled with zero bytes to 48. Empty when neither can be read.
+  virtual Bytes ProcessorBrand() = 0;
+  // Total physical memory in bytes; 0 when it cannot be read.
+  virtual std::uint64_t PhysicalMemory() = 0;
+};
+
 // The set of services in force. Start-up fills it with the backends of this
 // build; tests replace single services where a real one cannot produce a fault.
 struct Services {
@@ -86,6 +103,7 @@ struct Services {
   Shell* shell = nullptr;
   SystemInfo* system = nullptr;
   WindowSystem* windows = nullptr;
+  MachineInfo* machine = nullptr;
 };
 
 // The services in force; starts with the portable backends (and no window

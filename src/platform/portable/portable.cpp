@@ -8,6 +8,7 @@ Services DefaultServices() {
   s.processes = &ProcessStarter();
   s.shell = &DesktopShell();
   s.system = &System();
+  s.machine = &Machine();
   return s;
 }
 

@@ -9,8 +9,10 @@ FileSystem& Files();
 Processes& ProcessStarter();
 Shell& DesktopShell();
 SystemInfo& System();
+MachineInfo& Machine();
 
-// File, process, shell and system services of this machine; no window system.
+// File, process, shell, system and machine services of this machine; no
+// window system.
 Services DefaultServices();
 
 }  // namespace corvenhal::platform::portable
