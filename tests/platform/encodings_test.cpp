@@ -86,6 +86,7 @@ TEST(Encodings, TerminatorLengthAndLenientRules) {
       {"overlong slash", Utf8Gbk, "\xC0\xAF", "??"},
       {"encoded surrogate", Utf8Gbk, "\xED\xA0\x80", "???"},
       {"0xFF in UTF-8", Utf8Gbk, "\xFF" "A", "?A"},
+      {"beyond U+10FFFF", Utf8Gbk, "\xF4\x90\x80\x80", "????"},
       // A code page the converter does not know converts to nothing.
       {"unknown code page to wide", UnknownToWide, "AB", ""},
       {"wide to unknown code page", WideToUnknown, "A\0"s, ""},
