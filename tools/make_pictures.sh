@@ -5,6 +5,8 @@
 #   main_background.jpg  640x600  MainWindow's background
 #   button_large.png     180x62   face of the nine large buttons
 #   button_settings.png  65x23    the small settings (gear) button
+#   settings_background.png 340x254  SettingsWindow's face with its captions
+#   button_confirm.png   65x23    SettingsWindow's confirm button
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 out="$here/resources/pictures"
@@ -75,5 +77,30 @@ convert -size 65x23 gradient:'#f4dc96'-'#b58a36' \
   -draw "circle 32.5,11.5 32.5,5" \
   -fill '#e6c77e' -draw "circle 32.5,11.5 32.5,8.8" \
   $png_opts "$out/button_settings.png"
+
+# SettingsWindow: a parchment face (its labels draw dark text) with the
+# captions beside the boxes and lists, which are controls of their own.
+cjk_font=WenQuanYi-Zen-Hei
+convert -size 340x254 gradient:'#f6eed8'-'#ddcda4' \
+  -fill none -stroke '#8a6a2a' -strokewidth 1 -draw "roundrectangle 4,4 335,249 5,5" \
+  -draw "line 14,118 326,118" \
+  -stroke none -fill '#8a6a2a' -font "$cjk_font" -pointsize 13 \
+  -annotate +14+18 '电脑信息' -annotate +14+130 '游戏设置' \
+  -fill '#3b2a0e' -pointsize 12 \
+  -annotate +14+40 '计算机名：' -annotate +14+60 '处理器：' \
+  -annotate +14+80 '内存：' -annotate +14+100 '显卡：' \
+  -annotate +14+151 '显示：' -annotate +90+151 '窗口模式' -annotate +199+151 '全屏模式' \
+  -annotate +14+171 '分辨率' -annotate +14+193 '抗锯齿' \
+  -annotate +250+159 '推荐配置' -annotate +250+180 '最低配置' -annotate +250+201 '最高配置' \
+  -annotate +14+215 '背景音乐' -annotate +111+215 '开' -annotate +146+215 '关' \
+  -annotate +14+238 '战斗音效' -annotate +111+238 '开' -annotate +146+238 '关' \
+  -alpha off -depth 8 $png_opts "$out/settings_background.png"
+
+# Confirm button: the small gold face with its caption.
+convert -size 65x23 gradient:'#f4dc96'-'#b58a36' \
+  -fill none -stroke '#2a1a04' -strokewidth 1 -draw "roundrectangle 0,0 64,22 3,3" \
+  -stroke none -fill '#3b2a0e' -font "$cjk_font" -pointsize 13 -gravity center \
+  -annotate +0+0 '确定' \
+  -depth 8 $png_opts "$out/button_confirm.png"
 
 ls -l "$out"

@@ -1,6 +1,9 @@
 #include "platform/portable/components/wbem.h"
 
+// libpci's header declares no C linkage of its own.
+extern "C" {
 #include <pci/pci.h>
+}
 
 #include <algorithm>
 #include <csetjmp>
