@@ -14,6 +14,16 @@ set(CORVENHAL_ACCOUNT_URL "https://account.corvenhal.example" CACHE STRING
     "Root of the account host (user centre; /do.php?ac=... pages)")
 set(CORVENHAL_GUIDE_URL "https://docs.corvenhal.example/guide" CACHE STRING
     "Address of the online game guide page")
+set(CORVENHAL_CLIENT_PATH "Resource/CorvenhalClient.exe" CACHE STRING
+    "Game client that the starter (Corvenhal.exe) starts, relative to the starter's own directory")
+set(CORVENHAL_EXTRA_CA "" CACHE FILEPATH
+    "PEM file of certificate authorities that client downloads trust besides the system's trust store; its content is built in")
+if(CORVENHAL_EXTRA_CA)
+  file(READ "${CORVENHAL_EXTRA_CA}" CORVENHAL_EXTRA_CA_PEM)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CORVENHAL_EXTRA_CA}")
+else()
+  set(CORVENHAL_EXTRA_CA_PEM "")
+endif()
 
 option(CORVENHAL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(CORVENHAL_WERROR "Treat compiler warnings as errors" OFF)

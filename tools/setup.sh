@@ -4,7 +4,7 @@ set -eu
 packages="cmake g++ make pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev duktape-dev libpcre2-dev libgumbo-dev libssl-dev libpci-dev pci.ids
-  libfltk1.3-dev fonts-wqy-zenhei
+  libfltk1.3-dev fonts-wqy-zenhei gcc-mingw-w64-i686
   xvfb xauth xdotool x11-apps imagemagick
   python3 openssl curl tinyproxy-bin nginx-light"
 missing=""

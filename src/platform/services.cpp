@@ -18,4 +18,6 @@ bool FileSystem::WriteAll(const Text& path, std::string_view bytes) {
   return writer && writer->Write(bytes) && writer->Commit();
 }
 
+std::unique_ptr<ChunkReader> FileSystem::OpenChunks(const Text&, size_t) { return nullptr; }
+
 }  // namespace corvenhal::platform

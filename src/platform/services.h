@@ -14,6 +14,7 @@
 namespace corvenhal::platform {
 
 class WindowSystem;
+class DownloadService;
 
 // Writes a whole file so that the target is replaced only when everything was
 // written: the bytes go to a temporary file beside the target, which Commit
@@ -24,6 +25,20 @@ class FileWriter {
   virtual ~FileWriter() = default;
   virtual bool Write(std::string_view bytes) = 0;
   virtual bool Commit() = 0;
+};
+
+// A regular file read front to back in chunks of a fixed size, past the
+// system's file cache where the file system allows it (otherwise with ordinary
+// reads of the same size). The next chunk may be read ahead while the caller
+// works on the current one.
+class ChunkReader {
+ public:
+  virtual ~ChunkReader() = default;
+  // The size when opened; -1 when it could not be read.
+  virtual long long Size() const = 0;
+  // The next chunk (at most the chunk size; empty at the end of the file),
+  // valid until the next call. False on a read error.
+  virtual bool Next(std::string_view& chunk) = 0;
 };
 
 // File names are program text (GBK) with "\" and "/" both separating elements.
@@ -46,6 +61,11 @@ class FileSystem {
   virtual bool CreateDirectory(const Text& path) = 0;
   // The operating system's name for a program file name.
   virtual std::string NativePath(const Text& path) = 0;
+  // Opens a regular file for reading in chunks of `chunkSize` bytes (a
+  // multiple of 4096), without blocking on a FIFO or device. Null when it is
+  // missing, not a regular file or cannot be opened; a backend without chunked
+  // reads gives null too.
+  virtual std::unique_ptr<ChunkReader> OpenChunks(const Text& path, size_t chunkSize);
 };
 
 class Processes {
@@ -104,6 +124,7 @@ struct Services {
   SystemInfo* system = nullptr;
   WindowSystem* windows = nullptr;
   MachineInfo* machine = nullptr;
+  DownloadService* downloads = nullptr;
 };
 
 // The services in force; starts with the portable backends (and no window

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/portable/chunk_reader.h"
 #include "platform/portable/native_path.h"
 #include "platform/portable/portable.h"
 
@@ -191,6 +192,10 @@ class PortableFileSystem final : public FileSystem {
   }
 
   std::string NativePath(const Text& path) override { return ToNativePath(path); }
+
+  std::unique_ptr<ChunkReader> OpenChunks(const Text& path, size_t chunkSize) override {
+    return OpenChunkReader(NativePath(path), chunkSize);
+  }
 };
 
 }  // namespace

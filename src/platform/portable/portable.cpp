@@ -1,5 +1,7 @@
 #include "platform/portable/portable.h"
 
+#include "platform/portable/download_curl.h"
+
 namespace corvenhal::platform::portable {
 
 Services DefaultServices() {
@@ -9,6 +11,7 @@ Services DefaultServices() {
   s.shell = &DesktopShell();
   s.system = &System();
   s.machine = &Machine();
+  s.downloads = &Downloads();
   return s;
 }
 
