@@ -25,6 +25,7 @@ else()
   set(CORVENHAL_EXTRA_CA_PEM "")
 endif()
 
+option(CORVENHAL_VERIFY_TLS "Verify server certificates in every request engine instead of ignoring certificate errors" OFF)
 option(CORVENHAL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(CORVENHAL_WERROR "Treat compiler warnings as errors" OFF)
 

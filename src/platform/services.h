@@ -14,6 +14,7 @@
 namespace corvenhal::platform {
 
 class WindowSystem;
+class HttpService;
 class DownloadService;
 
 // Writes a whole file so that the target is replaced only when everything was
@@ -123,6 +124,7 @@ struct Services {
   Shell* shell = nullptr;
   SystemInfo* system = nullptr;
   WindowSystem* windows = nullptr;
+  HttpService* http = nullptr;
   MachineInfo* machine = nullptr;
   DownloadService* downloads = nullptr;
 };

@@ -10,6 +10,7 @@ Services DefaultServices() {
   s.processes = &ProcessStarter();
   s.shell = &DesktopShell();
   s.system = &System();
+  s.http = &Http();
   s.machine = &Machine();
   s.downloads = &Downloads();
   return s;

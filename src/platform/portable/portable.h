@@ -9,6 +9,7 @@ FileSystem& Files();
 Processes& ProcessStarter();
 Shell& DesktopShell();
 SystemInfo& System();
+HttpService& Http();
 MachineInfo& Machine();
 
 // File, process, shell, system and machine services of this machine; no
