@@ -1,4 +1,5 @@
 #include "platform/portable/components/components.h"
+#include "platform/portable/components/html_document.h"
 #include "platform/portable/components/wbem.h"
 
 namespace corvenhal::platform {
@@ -8,6 +9,7 @@ void RegisterBuiltInComponents() {
   RegisterComponent("VBScript.RegExp", "{3F4DACA4-160D-11D2-A8E9-00104B365C9F}", NewRegExpComponent);
   RegisterComponent("Adodb.Stream", "{00000566-0000-0010-8000-00AA006D2EA4}", NewAdodbStreamComponent);
   RegisterComponent("WbemScripting.SWbemLocator", "{76A64158-CB41-11D1-8B02-00600806D9B6}", NewWbemLocatorComponent);
+  RegisterComponent("htmlfile", kHtmlDocumentClsid, NewHtmlDocumentComponent);
 }
 
 }  // namespace corvenhal::platform
