@@ -1,5 +1,9 @@
 #include "app/attachments.h"
 
+#include "app/app_state.h"
+#include "platform/services.h"
+#include "settings/settings_window.h"
+
 namespace corvenhal::app {
 
 // Not attached yet: the announcement service, the updater and the settings
@@ -7,7 +11,19 @@ namespace corvenhal::app {
 Text AnnouncementText() { return Text(); }
 void OpenSponsorPage() {}
 void OpenVerifyWindow() {}
-void OpenSettingsWindow() {}
+void OpenSettingsWindow() {
+  // The settings record lives for the run; the first opening arranges its
+  // release at shutdown, which also re-arms this for the next run.
+  static bool releaseRegistered = false;
+  if (!releaseRegistered) {
+    releaseRegistered = true;
+    AtShutdown([] {
+      settings::ResetRecord();
+      releaseRegistered = false;
+    });
+  }
+  if (platform::WindowSystem* windows = platform::Current().windows) settings::OpenSettingsWindow(*windows);
+}
 void EnterGame(platform::Window&) {}
 
 }  // namespace corvenhal::app
