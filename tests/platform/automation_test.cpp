@@ -125,6 +125,15 @@ TEST(ComponentRegistry, CreatesByProgIdOrClsidIgnoringCase) {
   }
 }
 
+TEST(ComponentRegistry, BuiltInComponentsAreRegistered) {
+  AutomationBridge bridge;
+  for (const char* id : {"VBScript.RegExp", "vbscript.regexp", "{3F4DACA4-160D-11D2-A8E9-00104B365C9F}", "Adodb.Stream",
+                         "ADODB.Stream", "{00000566-0000-0010-8000-00AA006D2EA4}"}) {
+    AutomationObject o;
+    EXPECT_TRUE(bridge.Create(o, id)) << id;
+  }
+}
+
 TEST_F(AutomationTest, PropertiesAndMethodsByName) {
   EXPECT_TRUE(bridge.Put(object, "name", "hello"));
   EXPECT_EQ(bridge.GetText(object, "NAME"), "hello");

@@ -22,7 +22,31 @@ std::string IconvName(unsigned codePage) {
       return "UTF-8";
     case 20127:
       return "ASCII";
+    case 1200:
+      return "UTF-16LE";
+    case 1201:
+      return "UTF-16BE";
+    case 10000:
+      return "MACINTOSH";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
+    case 20932:
+    case 51932:
+      return "EUC-JP";
+    case 50220:
+    case 50221:
+    case 50222:
+      return "ISO-2022-JP";
+    case 50225:
+      return "ISO-2022-KR";
+    case 54936:
+      return "GB18030";
+    case 65000:
+      return "UTF-7";
     default:
+      if (codePage >= 28591 && codePage <= 28606) return "ISO-8859-" + std::to_string(codePage - 28590);
       return "CP" + std::to_string(codePage);
   }
 }
@@ -79,6 +103,9 @@ class IconvConverter final : public CodePageConverter {
     std::string le;
     cd.Run(bytes, std::string_view("?\0", 2),
            [&](size_t at) -> size_t {
+             // A UTF-16 unit that does not convert (a lone surrogate) is two
+             // bytes.
+             if (codePage == 1200 || codePage == 1201) return 2;
              // A well-formed GBK pair that has no mapping is one character.
              if (gbk && at + 1 < bytes.size()) {
                auto lead = static_cast<unsigned char>(bytes[at]);
