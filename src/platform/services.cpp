@@ -20,4 +20,6 @@ bool FileSystem::WriteAll(const Text& path, std::string_view bytes) {
 
 std::unique_ptr<ChunkReader> FileSystem::OpenChunks(const Text&, size_t) { return nullptr; }
 
+bool FileSystem::IsInside(const Text&, const Text&) { return false; }
+
 }  // namespace corvenhal::platform

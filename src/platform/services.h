@@ -67,6 +67,11 @@ class FileSystem {
   // missing, not a regular file or cannot be opened; a backend without chunked
   // reads gives null too.
   virtual std::unique_ptr<ChunkReader> OpenChunks(const Text& path, size_t chunkSize);
+  // True when `path`, with every symbolic link among its existing elements
+  // followed, lies inside `directory` (itself resolved the same way). A path
+  // whose next element is a dangling link, or whose missing part steps up with
+  // "..", is not inside. A backend that cannot tell gives false.
+  virtual bool IsInside(const Text& path, const Text& directory);
 };
 
 class Processes {

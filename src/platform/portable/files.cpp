@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/portable/chunk_reader.h"
 #include "platform/portable/native_path.h"
@@ -33,6 +34,50 @@ std::string ResolveWriteTarget(const std::string& path) {
     current = link;
   }
   return current;
+}
+
+// The absolute name of `path` with every symbolic link among its existing
+// leading elements followed; the missing rest is appended as it is. Empty when
+// that cannot be told safely: the first missing element is a dangling link, or
+// the missing rest holds "." or ".." elements.
+std::string Resolved(const std::string& path) {
+  std::string absolute = path;
+  if (absolute.empty() || absolute[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return {};
+    absolute = std::string(cwd) + "/" + absolute;
+  }
+  std::vector<std::string> elements;
+  for (size_t start = 0; start < absolute.size();) {
+    size_t end = absolute.find('/', start);
+    if (end == std::string::npos) end = absolute.size();
+    if (end > start) elements.push_back(absolute.substr(start, end - start));
+    start = end + 1;
+  }
+  // The longest leading part that exists.
+  size_t existing = elements.size();
+  std::string base;
+  for (;; --existing) {
+    std::string prefix;
+    for (size_t i = 0; i < existing; ++i) prefix += "/" + elements[i];
+    if (prefix.empty()) prefix = "/";
+    char buffer[PATH_MAX];
+    if (::realpath(prefix.c_str(), buffer)) {
+      base = buffer;
+      break;
+    }
+    if (existing == 0) return {};
+  }
+  if (existing < elements.size()) {
+    struct stat st;
+    std::string next = (base == "/" ? std::string() : base) + "/" + elements[existing];
+    if (::lstat(next.c_str(), &st) == 0) return {};  // there, but not resolvable
+  }
+  for (size_t i = existing; i < elements.size(); ++i) {
+    if (elements[i] == "." || elements[i] == "..") return {};
+    base = (base == "/" ? std::string() : base) + "/" + elements[i];
+  }
+  return base;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -195,6 +240,15 @@ class PortableFileSystem final : public FileSystem {
 
   std::unique_ptr<ChunkReader> OpenChunks(const Text& path, size_t chunkSize) override {
     return OpenChunkReader(NativePath(path), chunkSize);
+  }
+
+  bool IsInside(const Text& path, const Text& directory) override {
+    std::string root = Resolved(NativePath(directory));
+    std::string resolved = Resolved(NativePath(path));
+    if (root.empty() || resolved.empty()) return false;
+    if (root == "/") return true;
+    return resolved == root || (resolved.size() > root.size() && resolved.compare(0, root.size(), root) == 0 &&
+                                resolved[root.size()] == '/');
   }
 };
 
