@@ -16,7 +16,7 @@ using Code = InvokeStatus::Code;
 
 // Backtracking budget of one search; a search that exhausts it fails like a
 // pattern that does not compile, instead of hanging the program.
-constexpr uint32_t kMatchLimit = 5'000'000;
+constexpr uint32_t kMatchLimit = 10'000'000;
 constexpr uint32_t kDepthLimit = 250'000;
 
 struct MatchRecord {
