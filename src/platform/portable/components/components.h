@@ -15,5 +15,6 @@ void RegisterBuiltInComponents();
 // Factories of the built-in components.
 std::shared_ptr<Component> NewRegExpComponent();       // "VBScript.RegExp"
 std::shared_ptr<Component> NewAdodbStreamComponent();  // "Adodb.Stream"
+std::shared_ptr<Component> NewScriptControlComponent();  // "MSScriptControl.ScriptControl", "ScriptControl"
 
 }  // namespace corvenhal::platform

@@ -1,0 +1,622 @@
+// "MSScriptControl.ScriptControl" (also reached as "ScriptControl") on the
+// Duktape engine: the members a host program uses ("Language", "AddCode",
+// "Eval", "ExecuteStatement", "Run", "Reset", "Timeout", "State", "AllowUI",
+// "SitehWnd") with the value types the Windows control hands back.
+//
+// Each control owns one engine heap, made on first use and kept until "Reset"
+// or a change of language, so globals persist from call to call. The heap has
+// a memory cap of its own (a counting allocator) and every entry into the
+// engine is a protected call: a script error, however raised, becomes a failed
+// member call, and even an engine fatal error leaves the process running (the
+// heap is then abandoned and the next call starts a fresh one).
+#include <duktape.h>
+
+#include <chrono>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/encodings.h"
+#include "platform/portable/components/components.h"
+
+namespace corvenhal::platform {
+namespace {
+
+// Bytes one control's heap may hold: a manifest of a few hundred thousand
+// entries fits with room to spare; a runaway document or script fails cleanly.
+constexpr std::size_t kHeapLimitBytes = std::size_t{256} << 20;
+// Milliseconds a single call may run, as the Windows control's default; -1
+// lets a call run unbounded.
+constexpr std::int32_t kDefaultTimeout = 10000;
+constexpr std::int32_t kNoTimeout = -1;
+
+using Status = InvokeStatus;
+using Code = InvokeStatus::Code;
+
+// ---- Text between UTF-16 and the engine's strings --------------------------
+// The engine keeps strings as CESU-8: every UTF-16 unit, a surrogate too, is
+// one 1-3 byte sequence, so lengths and indexes count units as JScript does.
+
+void AppendCesu8(std::string& out, std::u16string_view units) {
+  out.reserve(out.size() + units.size() + units.size() / 2);
+  for (char16_t u : units) {
+    if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+  }
+}
+
+std::string ToCesu8(std::u16string_view units) {
+  std::string out;
+  AppendCesu8(out, units);
+  return out;
+}
+
+// Also reads the 4-byte forms the engine may hold for characters beyond the
+// BMP (as a surrogate pair); anything malformed becomes U+FFFD.
+std::u16string FromCesu8(const char* data, std::size_t size) {
+  std::u16string out;
+  out.reserve(size);
+  const auto* p = reinterpret_cast<const unsigned char*>(data);
+  std::size_t i = 0;
+  auto cont = [&](std::size_t at) { return at < size && (p[at] & 0xC0) == 0x80; };
+  while (i < size) {
+    unsigned char b = p[i];
+    if (b < 0x80) {
+      out.push_back(b);
+      i += 1;
+    } else if ((b & 0xE0) == 0xC0 && cont(i + 1)) {
+      out.push_back(static_cast<char16_t>(((b & 0x1F) << 6) | (p[i + 1] & 0x3F)));
+      i += 2;
+    } else if ((b & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+      out.push_back(static_cast<char16_t>(((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F)));
+      i += 3;
+    } else if ((b & 0xF8) == 0xF0 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+      std::uint32_t cp = ((b & 0x07u) << 18) | ((p[i + 1] & 0x3Fu) << 12) | ((p[i + 2] & 0x3Fu) << 6) |
+                         (p[i + 3] & 0x3Fu);
+      if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      } else {
+        out.push_back(u'\uFFFD');
+      }
+      i += 4;
+    } else {
+      out.push_back(u'\uFFFD');
+      i += 1;
+    }
+  }
+  return out;
+}
+
+// ---- One engine heap --------------------------------------------------------
+
+class Heap;
+
+struct alignas(std::max_align_t) BlockHeader {
+  std::size_t size;
+};
+
+// An argument of "Run", converted before entering the engine.
+struct Argument {
+  ComValue::Type type = ComValue::Type::kEmpty;
+  double number = 0;
+  bool boolean = false;
+  std::string bytes;  // CESU-8 text, or the raw bytes of a byte array
+};
+
+// What a protected call is to do. Only plain members: an engine error unwinds
+// through the call with longjmp, past anything that would need destroying.
+struct Job {
+  enum Kind { kProgram, kEval, kRun } kind = kEval;
+  const char* code = nullptr;  // CESU-8; for kRun the procedure name
+  std::size_t codeSize = 0;
+  const std::vector<Argument>* args = nullptr;
+  bool objectResult = false;  // the result was an object, now its string form
+  bool notAFunction = false;  // kRun: no procedure of that name
+};
+
+class Heap {
+ public:
+  Heap() = default;
+  Heap(const Heap&) = delete;
+  Heap& operator=(const Heap&) = delete;
+
+  // False when the engine could not start (out of memory).
+  bool Start() {
+    std::jmp_buf jump;
+    jump_ = &jump;
+    if (setjmp(jump) == 0) ctx_ = duk_create_heap(&Heap::Alloc, &Heap::Realloc, &Heap::Free, this, &Heap::Fatal);
+    jump_ = nullptr;
+    return ctx_ != nullptr && !fatal_;
+  }
+
+  // Tears the heap down; finalizers run protected inside the engine.
+  void Stop() {
+    if (!ctx_) return;
+    std::jmp_buf jump;
+    jump_ = &jump;
+    if (setjmp(jump) == 0) duk_destroy_heap(ctx_);
+    jump_ = nullptr;
+    ctx_ = nullptr;
+  }
+
+  bool Fatal() const { return fatal_; }
+  std::size_t Used() const { return used_; }
+
+  // Runs `job` with the time limit given (milliseconds, -1 for none). On
+  // success the result value (for kEval and kRun) is converted into `result`;
+  // on failure `message` tells why.
+  bool Run(Job& job, std::int32_t timeoutMs, ComValue& result, std::string& message) {
+    if (job.codeSize > kHeapLimitBytes - std::min(used_, kHeapLimitBytes)) {
+      message = "out of memory: the script is larger than the engine may hold";
+      return false;
+    }
+    bounded_ = timeoutMs >= 0;
+    if (bounded_) deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int rc = Protected(job);
+    bounded_ = false;
+    if (fatal_) {
+      message = std::string("the script engine failed: ") + fatalMessage_;
+      return false;
+    }
+    bool ok = rc == DUK_EXEC_SUCCESS;
+    if (ok) {
+      if (job.notAFunction) {
+        ok = false;
+        message = "the procedure is not defined";
+      } else {
+        ok = ReadResult(job, result, message);
+      }
+    } else {
+      message = ErrorText();
+    }
+    Guarded([](duk_context* c) { duk_set_top(c, 0); });
+    return ok && !fatal_;
+  }
+
+  bool TimedOut() const { return bounded_ && std::chrono::steady_clock::now() >= deadline_; }
+
+ private:
+  // Every engine call from outside a protected call goes through here: an
+  // engine fatal error (which must not return) jumps back and marks the heap
+  // unusable. The callable runs with no destructible locals of its own.
+  template <typename F>
+  void Guarded(F f) {
+    if (!ctx_ || fatal_) return;
+    std::jmp_buf jump;
+    jump_ = &jump;
+    if (setjmp(jump) == 0) f(ctx_);
+    jump_ = nullptr;
+  }
+
+  int Protected(Job& job) {
+    volatile int rc = DUK_EXEC_ERROR;
+    if (!ctx_ || fatal_) return rc;
+    std::jmp_buf jump;
+    jump_ = &jump;
+    if (setjmp(jump) == 0) rc = duk_safe_call(ctx_, &Heap::Execute, &job, 0, 1);
+    jump_ = nullptr;
+    return rc;
+  }
+
+  static duk_ret_t Execute(duk_context* ctx, void* udata) {
+    Job& job = *static_cast<Job*>(udata);
+    switch (job.kind) {
+      case Job::kProgram:
+        duk_compile_lstring(ctx, 0, job.code, job.codeSize);
+        duk_call(ctx, 0);
+        duk_pop(ctx);
+        duk_push_undefined(ctx);
+        break;
+      case Job::kEval:
+        duk_eval_lstring(ctx, job.code, job.codeSize);
+        break;
+      case Job::kRun: {
+        duk_push_global_object(ctx);
+        duk_get_prop_lstring(ctx, -1, job.code, job.codeSize);
+        if (!duk_is_callable(ctx, -1)) {
+          job.notAFunction = true;
+          duk_push_undefined(ctx);
+          return 1;
+        }
+        duk_swap_top(ctx, -2);  // function, then the global object as this
+        const std::vector<Argument>& args = *job.args;
+        duk_require_stack(ctx, static_cast<duk_idx_t>(args.size()) + 1);
+        for (const Argument& a : args) PushArgument(ctx, a);
+        duk_call_method(ctx, static_cast<duk_idx_t>(args.size()));
+        break;
+      }
+    }
+    // An object is handed back as its default value, its string form.
+    if (duk_check_type_mask(ctx, -1, DUK_TYPE_MASK_OBJECT | DUK_TYPE_MASK_BUFFER | DUK_TYPE_MASK_POINTER |
+                                         DUK_TYPE_MASK_LIGHTFUNC)) {
+      duk_to_string(ctx, -1);
+      job.objectResult = true;
+    }
+    return 1;
+  }
+
+  static void PushArgument(duk_context* ctx, const Argument& a) {
+    using T = ComValue::Type;
+    switch (a.type) {
+      case T::kNull: duk_push_null(ctx); break;
+      case T::kI4:
+      case T::kR8: duk_push_number(ctx, a.number); break;
+      case T::kBool: duk_push_boolean(ctx, a.boolean); break;
+      case T::kText: duk_push_lstring(ctx, a.bytes.data(), a.bytes.size()); break;
+      case T::kBytes: {
+        void* p = duk_push_fixed_buffer(ctx, a.bytes.size());
+        if (!a.bytes.empty()) std::memcpy(p, a.bytes.data(), a.bytes.size());
+        break;
+      }
+      default: duk_push_undefined(ctx); break;
+    }
+  }
+
+  // The value left on the stack by a successful call, as the control's VARIANT.
+  bool ReadResult(const Job& job, ComValue& result, std::string& message) {
+    duk_context* c = ctx_;
+    try {
+      switch (duk_get_type(c, -1)) {
+        case DUK_TYPE_UNDEFINED: result = ComValue::Empty(); break;
+        case DUK_TYPE_NULL: result = ComValue::Null(); break;
+        case DUK_TYPE_BOOLEAN: result = ComValue::Bool(duk_get_boolean(c, -1) != 0); break;
+        case DUK_TYPE_NUMBER: {
+          double d = duk_get_number(c, -1);
+          if (std::isfinite(d) && d == std::trunc(d) && d >= -2147483648.0 && d <= 2147483647.0) {
+            result = ComValue::I4(static_cast<std::int32_t>(d));
+          } else {
+            result = ComValue::R8(d);
+          }
+          break;
+        }
+        case DUK_TYPE_STRING: {
+          duk_size_t n = 0;
+          const char* s = duk_get_lstring(c, -1, &n);
+          std::u16string text = FromCesu8(s, n);
+          if (job.objectResult) {
+            result = ComValue::Obj(NewScriptValue(std::move(text)));
+          } else {
+            result = ComValue::Str(std::move(text));
+          }
+          break;
+        }
+        default: result = ComValue::Empty(); break;
+      }
+    } catch (const std::bad_alloc&) {
+      message = "out of memory";
+      return false;
+    }
+    return true;
+  }
+
+  std::string ErrorText() {
+    std::string text = "script error";
+    duk_size_t n = 0;
+    const char* s = nullptr;
+    Guarded([&s, &n](duk_context* c) { s = duk_safe_to_lstring(c, -1, &n); });
+    if (s && n > 0) text = Utf16ToUtf8(FromCesu8(s, n));
+    return text;
+  }
+
+  static std::shared_ptr<Component> NewScriptValue(std::u16string text);
+
+  // Allocation with a cap: each block carries its size so the total is known.
+  static void* Alloc(void* udata, duk_size_t size) {
+    auto* heap = static_cast<Heap*>(udata);
+    if (size > kHeapLimitBytes - heap->used_) return nullptr;
+    void* raw = std::malloc(sizeof(BlockHeader) + size);
+    if (!raw) return nullptr;
+    static_cast<BlockHeader*>(raw)->size = size;
+    heap->used_ += size;
+    return static_cast<char*>(raw) + sizeof(BlockHeader);
+  }
+
+  static void* Realloc(void* udata, void* ptr, duk_size_t size) {
+    if (!ptr) return Alloc(udata, size);
+    auto* heap = static_cast<Heap*>(udata);
+    if (size == 0) {
+      Free(udata, ptr);
+      return nullptr;
+    }
+    void* raw = static_cast<char*>(ptr) - sizeof(BlockHeader);
+    std::size_t old = static_cast<BlockHeader*>(raw)->size;
+    if (size > old && size - old > kHeapLimitBytes - heap->used_) return nullptr;
+    void* moved = std::realloc(raw, sizeof(BlockHeader) + size);
+    if (!moved) return nullptr;
+    static_cast<BlockHeader*>(moved)->size = size;
+    heap->used_ = heap->used_ - old + size;
+    return static_cast<char*>(moved) + sizeof(BlockHeader);
+  }
+
+  static void Free(void* udata, void* ptr) {
+    if (!ptr) return;
+    auto* heap = static_cast<Heap*>(udata);
+    void* raw = static_cast<char*>(ptr) - sizeof(BlockHeader);
+    heap->used_ -= static_cast<BlockHeader*>(raw)->size;
+    std::free(raw);
+  }
+
+  static void Fatal(void* udata, const char* msg) {
+    auto* heap = static_cast<Heap*>(udata);
+    heap->fatal_ = true;
+    // The text may live on the engine's stack, which the jump leaves.
+    std::snprintf(heap->fatalMessage_, sizeof heap->fatalMessage_, "%s", msg ? msg : "fatal error");
+    if (heap->jump_) std::longjmp(*heap->jump_, 1);
+    // Not reachable: the engine is entered only through Guarded, Protected and
+    // Stop. Stopping here is still better than returning into the engine.
+    std::abort();
+  }
+
+  duk_context* ctx_ = nullptr;
+  std::size_t used_ = 0;
+  bool bounded_ = false;
+  std::chrono::steady_clock::time_point deadline_{};
+  std::jmp_buf* jump_ = nullptr;
+  bool fatal_ = false;
+  char fatalMessage_[160] = {};
+};
+
+// An object handed back by "Eval" or "Run": its default value is the string
+// form the engine gave it.
+class ScriptValue final : public Component {
+ public:
+  explicit ScriptValue(std::u16string text) : text_(std::move(text)) {}
+  Status Invoke(std::u16string_view member, InvokeKind kind, std::vector<ComValue>& args,
+                ComValue& result) override {
+    if (!member.empty()) return Status::Fail(Code::kUnknownName, "unknown member");
+    if (kind == InvokeKind::kPropertyPut) return Status::Fail(Code::kMemberNotFound, "read-only value");
+    if (!args.empty()) return Status::Fail(Code::kBadParamCount, "the value takes no arguments");
+    result = ComValue::Str(text_);
+    return Status::Ok();
+  }
+
+ private:
+  std::u16string text_;
+};
+
+std::shared_ptr<Component> Heap::NewScriptValue(std::u16string text) {
+  return std::make_shared<ScriptValue>(std::move(text));
+}
+
+// ---- The control -------------------------------------------------------------
+
+class ScriptControl final : public Component {
+ public:
+  ~ScriptControl() override { DropHeap(); }
+
+  Status Invoke(std::u16string_view member, InvokeKind kind, std::vector<ComValue>& args,
+                ComValue& result) override {
+    result = ComValue::Empty();
+    try {
+      return Dispatch(member, kind, args, result);
+    } catch (const std::bad_alloc&) {
+      return Status::Fail(Code::kException, "out of memory");
+    }
+  }
+
+ private:
+  enum class Language { kNone, kJScript, kVBScript };
+
+  Status Dispatch(std::u16string_view member, InvokeKind kind, std::vector<ComValue>& args, ComValue& result) {
+    const bool get = kind == InvokeKind::kPropertyGet;
+    const bool method = kind == InvokeKind::kMethod;
+
+    if (SameMember(member, u"Language")) {
+      if (method) return WrongKind();
+      if (get) return Getter(args, result, ComValue::Str(languageName_));
+      return PutLanguage(args);
+    }
+    if (SameMember(member, u"Timeout")) {
+      if (method) return WrongKind();
+      if (get) return Getter(args, result, ComValue::I4(timeout_));
+      std::int32_t value;
+      if (Status st = PutArgument(args, value); !st.ok()) return st;
+      if (value < kNoTimeout) return Status::Fail(Code::kException, "invalid property value");
+      timeout_ = value;
+      return Status::Ok();
+    }
+    if (SameMember(member, u"State")) {
+      if (method) return WrongKind();
+      if (get) return Getter(args, result, ComValue::I4(state_));
+      std::int32_t value;
+      if (Status st = PutArgument(args, value); !st.ok()) return st;
+      // 0: initialised, 1: connected (events of added objects are sunk).
+      if (value != 0 && value != 1) return Status::Fail(Code::kException, "invalid property value");
+      state_ = value;
+      return Status::Ok();
+    }
+    if (SameMember(member, u"AllowUI")) {
+      if (method) return WrongKind();
+      if (get) return Getter(args, result, ComValue::Bool(allowUi_));
+      if (args.size() != 1) return BadCount();
+      return ArgBool(args[0], allowUi_);
+    }
+    if (SameMember(member, u"SitehWnd")) {
+      if (method) return WrongKind();
+      if (get) return Getter(args, result, ComValue::I4(siteWindow_));
+      std::int32_t value;
+      if (Status st = PutArgument(args, value); !st.ok()) return st;
+      siteWindow_ = value;
+      return Status::Ok();
+    }
+
+    const bool isAddCode = SameMember(member, u"AddCode");
+    const bool isStatement = SameMember(member, u"ExecuteStatement");
+    const bool isEval = SameMember(member, u"Eval");
+    const bool isRun = SameMember(member, u"Run");
+    const bool isReset = SameMember(member, u"Reset");
+    if (!isAddCode && !isStatement && !isEval && !isRun && !isReset) {
+      return Status::Fail(Code::kUnknownName, "unknown member");
+    }
+    if (!method) return WrongKind();
+    if (isReset) {
+      if (!args.empty()) return BadCount();
+      DropHeap();
+      return Status::Ok();
+    }
+    if (isRun) {
+      if (args.empty()) return BadCount();
+    } else if (args.size() != 1) {
+      return BadCount();
+    }
+    std::u16string code;
+    if (Status st = ArgText(args[0], code); !st.ok()) return st;
+    if (Status st = Ready(); !st.ok()) return st;
+
+    std::string source = ToCesu8(code);
+    code.clear();
+    code.shrink_to_fit();
+    std::vector<Argument> runArgs;
+    Job job;
+    job.code = source.data();
+    job.codeSize = source.size();
+    if (isRun) {
+      job.kind = Job::kRun;
+      runArgs.reserve(args.size() - 1);
+      for (size_t i = 1; i < args.size(); ++i) runArgs.push_back(Prepare(args[i]));
+      job.args = &runArgs;
+    } else {
+      job.kind = isEval ? Job::kEval : Job::kProgram;
+    }
+    std::string message;
+    ComValue value;
+    bool ok = heap_->Run(job, timeout_, value, message);
+    if (heap_->Fatal()) AbandonHeap();
+    if (!ok) {
+      if (isRun && job.notAFunction) return Status::Fail(Code::kUnknownName, message);
+      return Status::Fail(Code::kException, message);
+    }
+    if (isEval || isRun) result = std::move(value);
+    return Status::Ok();
+  }
+
+  Status PutLanguage(std::vector<ComValue>& args) {
+    if (args.size() != 1) return BadCount();
+    std::u16string name;
+    if (Status st = ArgText(args[0], name); !st.ok()) return st;
+    Language language = Language::kNone;
+    for (const char16_t* js : {u"JScript", u"JavaScript", u"ECMAScript"}) {
+      if (SameMember(name, js)) language = Language::kJScript;
+    }
+    for (const char16_t* vb : {u"VBScript", u"VBS"}) {
+      if (SameMember(name, vb)) language = Language::kVBScript;
+    }
+    if (language == Language::kNone) {
+      return Status::Fail(Code::kException, "no script engine for the language \"" + Utf16ToUtf8(name) + "\"");
+    }
+    // A new language starts over, as the Windows control does.
+    DropHeap();
+    language_ = language;
+    languageName_ = std::move(name);
+    return Status::Ok();
+  }
+
+  // The engine of the language set, started on first use.
+  Status Ready() {
+    if (language_ == Language::kNone) {
+      return Status::Fail(Code::kException, "the script engine has not been initialised: no language is set");
+    }
+    if (language_ == Language::kVBScript) {
+      return Status::Fail(Code::kException, "VBScript is not available: only JScript runs on this build");
+    }
+    if (!heap_) {
+      auto heap = std::make_unique<Heap>();
+      if (!heap->Start()) return Status::Fail(Code::kException, "out of memory: the script engine did not start");
+      heap_ = std::move(heap);
+    }
+    return Status::Ok();
+  }
+
+  void DropHeap() {
+    if (!heap_) return;
+    if (heap_->Fatal()) {
+      AbandonHeap();
+      return;
+    }
+    heap_->Stop();
+    heap_.reset();
+  }
+
+  // After an engine fatal error its state cannot be trusted, not even to free
+  // it: the heap's blocks are left behind and the next call starts afresh.
+  void AbandonHeap() { (void)heap_.release(); }
+
+  static Argument Prepare(const ComValue& v) {
+    Argument a;
+    a.type = v.type;
+    switch (v.type) {
+      case ComValue::Type::kI4: a.number = v.i4; break;
+      case ComValue::Type::kR8: a.number = v.r8; break;
+      case ComValue::Type::kBool: a.boolean = v.boolean; break;
+      case ComValue::Type::kText: a.bytes = ToCesu8(v.text); break;
+      case ComValue::Type::kBytes: a.bytes = v.bytes; break;
+      case ComValue::Type::kObject: {
+        // An object passes as its default value when it has one.
+        ComValue text;
+        if (ChangeType(v, ComValue::Type::kText, text)) {
+          a.type = ComValue::Type::kText;
+          a.bytes = ToCesu8(text.text);
+        } else {
+          a.type = ComValue::Type::kNull;
+        }
+        break;
+      }
+      default: break;
+    }
+    return a;
+  }
+
+  static Status Getter(const std::vector<ComValue>& args, ComValue& result, ComValue value) {
+    if (!args.empty()) return BadCount();
+    result = std::move(value);
+    return Status::Ok();
+  }
+
+  static Status PutArgument(const std::vector<ComValue>& args, std::int32_t& value) {
+    if (args.size() != 1) return BadCount();
+    return ArgInt(args[0], value);
+  }
+
+  static Status WrongKind() { return Status::Fail(Code::kMemberNotFound, "member not found"); }
+  static Status BadCount() { return Status::Fail(Code::kBadParamCount, "wrong number of arguments"); }
+
+  Language language_ = Language::kNone;
+  std::u16string languageName_;
+  std::int32_t timeout_ = kDefaultTimeout;
+  std::int32_t state_ = 0;
+  bool allowUi_ = true;
+  std::int32_t siteWindow_ = 0;
+  std::unique_ptr<Heap> heap_;
+};
+
+}  // namespace
+
+std::shared_ptr<Component> NewScriptControlComponent() { return std::make_shared<ScriptControl>(); }
+
+}  // namespace corvenhal::platform
+
+// The engine's execution-timeout hook, called every few hundred thousand
+// instructions with the heap's user data. It keeps answering "timed out" until
+// the call has unwound out of the engine, so a script cannot catch it away.
+extern "C" int corvenhal_duktape_timed_out(void* udata) {
+  return udata != nullptr && static_cast<const corvenhal::platform::Heap*>(udata)->TimedOut() ? 1 : 0;
+}
