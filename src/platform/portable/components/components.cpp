@@ -1,6 +1,7 @@
 #include "platform/portable/components/components.h"
 #include "platform/portable/components/html_document.h"
 #include "platform/portable/components/wbem.h"
+#include "platform/portable/components/winhttp_request.h"
 
 namespace corvenhal::platform {
 
@@ -12,6 +13,7 @@ void RegisterBuiltInComponents() {
   RegisterComponent("ScriptControl", "", NewScriptControlComponent);
   RegisterComponent("WbemScripting.SWbemLocator", "{76A64158-CB41-11D1-8B02-00600806D9B6}", NewWbemLocatorComponent);
   RegisterComponent("htmlfile", kHtmlDocumentClsid, NewHtmlDocumentComponent);
+  RegisterComponent(kWinHttpRequestProgId, kWinHttpRequestClsid, NewWinHttpRequestComponent);
 }
 
 }  // namespace corvenhal::platform
