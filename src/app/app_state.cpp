@@ -1,5 +1,7 @@
 #include "app/app_state.h"
 
+#include "announce/share_note.h"
+
 namespace corvenhal::app {
 namespace {
 
@@ -22,6 +24,7 @@ AppState& State() {
 
 void ResetState() {
   State() = AppState{};
+  announce::ClearRequestHeaders();
   Armed() = true;
 }
 
@@ -37,8 +40,7 @@ void Shutdown() {
   s.localVersion.shrink_to_fit();
   s.remoteVersion.clear();
   s.remoteVersion.shrink_to_fit();
-  std::vector<Text>().swap(s.headerNames);
-  std::vector<Text>().swap(s.headerValues);
+  announce::ReleaseRequestHeaders();
 }
 
 }  // namespace corvenhal::app

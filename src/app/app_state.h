@@ -12,9 +12,9 @@ namespace corvenhal::app {
 struct AppState {
   Bytes localVersion;   // installed version, deciphered from Update.dat
   Bytes remoteVersion;  // version text last fetched from the update server
-  // The pending request-header list of the share-note request, kept in step.
-  std::vector<Text> headerNames;
-  std::vector<Text> headerValues;
+  // The pending request-header list of the share-note request is the
+  // announcement's (announce::HeaderNames/HeaderValues); start-up empties it
+  // and the shutdown routine releases it with the rest of this state.
 };
 
 AppState& State();
