@@ -104,3 +104,20 @@ convert -size 65x23 gradient:'#f4dc96'-'#b58a36' \
   -depth 8 $png_opts "$out/button_confirm.png"
 
 ls -l "$out"
+
+# VerifyWindow and UpdateWindow: an emblem above the progress texts, and the
+# check button's face with its caption.
+convert -size 200x200 xc:none \
+  -fill '#1b2440' -stroke '#8a6a2a' -strokewidth 4 -draw "circle 100,100 100,8" \
+  -fill none -stroke '#e7c672' -strokewidth 2 -draw "circle 100,100 100,20" \
+  -stroke none -fill '#e7c672' -draw "polygon 100,38 150,128 50,128" \
+  -fill '#1b2440' -draw "polygon 100,62 130,116 70,116" \
+  -fill '#e7c672' -font "$title_font" -pointsize 17 -gravity center -annotate +0+50 'CORVENHAL' \
+  -depth 8 $png_opts "$out/verify_emblem.png"
+convert -size 268x82 gradient:'#f4dc96'-'#b58a36' \
+  -fill none -stroke '#fff3c8' -strokewidth 2 -draw "line 3,2 264,2 line 2,3 2,78" \
+  -stroke '#6e4c14' -strokewidth 2 -draw "line 3,79 265,79 line 265,3 265,78" \
+  -stroke '#2a1a04' -strokewidth 1 -draw "roundrectangle 0,0 267,81 5,5" \
+  -stroke none -fill '#3b2a0e' -font "$cjk_font" -pointsize 26 -gravity center \
+  -annotate +0+0 '检查更新' \
+  -depth 8 $png_opts "$out/button_check.png"
