@@ -10,6 +10,8 @@ extern "C" {
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "platform/encodings.h"
@@ -64,6 +66,16 @@ thread_local std::jmp_buf* pciEscape = nullptr;
 [[noreturn]] void PciError(char*, ...) { std::longjmp(*pciEscape, 1); }
 void PciQuiet(char*, ...) {}
 
+// Databases that libpci gave up on in this run. Its escape leaves the file it
+// was reading open, so a damaged one is not read again.
+bool IsDamaged(const std::string& path, bool mark = false) {
+  static std::mutex mutex;
+  static std::set<std::string> damaged;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (mark) damaged.insert(path);
+  return damaged.count(path) != 0;
+}
+
 class PciNames {
  public:
   explicit PciNames(std::string idsPath) : idsPath_(std::move(idsPath)), access_(pci_alloc()) {
@@ -80,7 +92,7 @@ class PciNames {
   std::string Name(unsigned vendor, unsigned device) {
     char buffer[256];
     char* name = nullptr;
-    if (!broken_) name = Lookup(buffer, sizeof buffer, vendor, device);
+    if (!broken_ && !IsDamaged(idsPath_)) name = Lookup(buffer, sizeof buffer, vendor, device);
     if (name) return name;
     std::snprintf(buffer, sizeof buffer, "Device %04x:%04x", vendor, device);
     return buffer;
@@ -98,7 +110,9 @@ class PciNames {
       name = pci_lookup_name(access_, buffer, size, PCI_LOOKUP_VENDOR | PCI_LOOKUP_DEVICE | PCI_LOOKUP_NO_HWDB,
                              vendor, device);
     } else {
+      name = nullptr;
       broken_ = true;
+      IsDamaged(idsPath_, true);
     }
     pciEscape = saved;
     return name;
