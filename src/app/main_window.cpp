@@ -23,16 +23,7 @@ const MainControls& Main() {
 namespace {
 
 ControlForm LargeButton(const Text& name, int left, int top, const Text& caption) {
-  ControlForm c;
-  c.name = name;
-  c.kind = ControlKind::kButton;
-  c.left = left;
-  c.top = top;
-  c.width = 180;
-  c.height = 62;
-  c.caption = caption;
-  c.picture = "button_large.png";
-  return c;
+  return ControlForm::Make(ControlKind::kButton, name, left, top, 180, 62, caption, "button_large.png");
 }
 
 WindowForm BuildMainWindowForm() {
@@ -43,31 +34,13 @@ WindowForm BuildMainWindowForm() {
   form.width = 640;
   form.height = 628;
 
-  ControlForm background;
-  background.name = n.background;
-  background.kind = ControlKind::kPicture;
-  background.width = 640;
-  background.height = 600;
-  background.picture = "main_background.jpg";
-  form.controls.push_back(background);
-
-  ControlForm version;
-  version.name = n.versionLabel;
-  version.kind = ControlKind::kLabel;
-  version.left = 456;
-  version.top = 88;
-  version.width = 144;
-  version.height = 16;
+  form.controls.push_back(
+      ControlForm::Make(ControlKind::kPicture, n.background, 0, 0, 640, 600, {}, "main_background.jpg"));
+  ControlForm version = ControlForm::Make(ControlKind::kLabel, n.versionLabel, 456, 88, 144, 16);
   version.transparent = true;
   form.controls.push_back(version);
 
-  ControlForm board;
-  board.name = n.announcement;
-  board.kind = ControlKind::kEdit;
-  board.left = 22;
-  board.top = 112;
-  board.width = 590;
-  board.height = 256;
+  ControlForm board = ControlForm::Make(ControlKind::kEdit, n.announcement, 22, 112, 590, 256);
   board.multiline = true;
   board.readOnly = true;
   board.verticalScroll = true;
@@ -88,16 +61,8 @@ WindowForm BuildMainWindowForm() {
   form.controls.push_back(LargeButton(n.userCentre, 23, 522, n.userCentre));
   form.controls.push_back(LargeButton(n.lostPassword, 227, 522, n.lostPassword));
   form.controls.push_back(LargeButton(n.guide, 431, 522, n.guide));
-
-  ControlForm settings;
-  settings.name = n.settings;
-  settings.kind = ControlKind::kButton;
-  settings.left = 543;
-  settings.top = 24;
-  settings.width = 65;
-  settings.height = 23;
-  settings.picture = "button_settings.png";
-  form.controls.push_back(settings);
+  form.controls.push_back(
+      ControlForm::Make(ControlKind::kButton, n.settings, 543, 24, 65, 23, {}, "button_settings.png"));
   return form;
 }
 

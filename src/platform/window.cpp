@@ -2,6 +2,20 @@
 
 namespace corvenhal::platform {
 
+ControlForm ControlForm::Make(ControlKind kind, Text name, int left, int top, int width, int height, Text caption,
+                              std::string picture) {
+  ControlForm c;
+  c.kind = kind;
+  c.name = std::move(name);
+  c.left = left;
+  c.top = top;
+  c.width = width;
+  c.height = height;
+  c.caption = std::move(caption);
+  c.picture = std::move(picture);
+  return c;
+}
+
 const ControlForm* WindowForm::Find(const Text& control) const {
   for (const auto& c : controls) {
     if (c.name == control) return &c;

@@ -39,6 +39,11 @@ struct ControlForm {
   Rgb textColor, backColor;
   int fontHeight = 0;        // pixels, 0 for the default
   Text fontName;             // GBK, empty for the default
+
+  // A control at its place with its caption and picture; the other settings
+  // keep their defaults.
+  static ControlForm Make(ControlKind kind, Text name, int left, int top, int width, int height,
+                          Text caption = {}, std::string picture = {});
 };
 
 struct WindowForm {
