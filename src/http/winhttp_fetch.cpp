@@ -1,5 +1,6 @@
 #include "http/winhttp_fetch.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "platform/automation.h"
 #include "platform/encodings.h"
 #include "platform/http_transport.h"
+#include "platform/memory.h"
 #include "platform/services.h"
 #include "platform/window.h"
 #include "script/regex_object.h"
@@ -53,47 +55,51 @@ void PumpEvents() {
   if (platform::WindowSystem* windows = platform::Current().windows) windows->PumpEvents();
 }
 
-// The body as it arrives: pieces appended to blocks, joined once at the end,
-// so that growing costs one copy and no more than twice the body's size.
+// The body as it arrives, appended to one buffer. Its room is the length the
+// response declares, when it declares one, and doubles whenever it runs out:
+// linear cost, and at most twice the body's size while it grows. The room
+// asks for large pages, as filling memory page by page costs more than
+// receiving it.
 class BodyBuffer {
  public:
   std::size_t size() const { return size_; }
 
-  // Room for `count` bytes at the end; Commit then keeps the bytes written.
-  char* Reserve(std::size_t count) {
-    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < count) {
-      std::size_t capacity = std::max(count, kBlockBytes);
-      blocks_.push_back({std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
-    }
-    Block& b = blocks_.back();
-    return b.data.get() + b.used;
-  }
-  void Commit(std::size_t count) {
-    blocks_.back().used += count;
-    size_ += count;
+  // The room to take when the first bytes arrive.
+  void Expect(std::uint64_t length) {
+    expected_ = static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxFetchBodyBytes));
   }
 
-  Bytes Take() {
-    Bytes out;
-    out.reserve(size_);
-    for (Block& b : blocks_) {
-      out.append(b.data.get(), b.used);
-      b.data.reset();
+  // Room for `count` bytes at the end; Commit then keeps the bytes written.
+  char* Reserve(std::size_t count) {
+    if (bytes_.capacity() - size_ < count) {
+      std::size_t room = std::max({size_ + count, std::min(2 * bytes_.capacity(), kMaxFetchBodyBytes),
+                                   expected_, kFirstRoomBytes});
+      Bytes larger;
+      larger.reserve(room);
+      platform::AdviseLargeBuffer(larger.data(), larger.capacity());
+      larger.append(bytes_, 0, size_);
+      bytes_.swap(larger);
     }
-    blocks_.clear();
+    bytes_.resize(size_ + count);
+    return bytes_.data() + size_;
+  }
+  void Commit(std::size_t count) {
+    size_ += count;
+    bytes_.resize(size_);
+  }
+
+  // The bytes committed; room reserved for a read that failed is dropped.
+  Bytes Take() {
+    bytes_.resize(size_);
     size_ = 0;
-    return out;
+    return std::move(bytes_);
   }
 
  private:
-  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-  struct Block {
-    std::unique_ptr<char[]> data;
-    std::size_t capacity;
-    std::size_t used;
-  };
-  std::vector<Block> blocks_;
+  static constexpr std::size_t kFirstRoomBytes = std::size_t{64} << 10;
+  Bytes bytes_;
   std::size_t size_ = 0;
+  std::size_t expected_ = 0;
 };
 
 Text BuildHeaderBlock(const FetchOptions& o, const Text& cookies) {
@@ -244,6 +250,7 @@ Text Call::Run() {
   if (!t->ReceiveResponse()) return Leave(fetch_failure::kNoResponse, 9);
 
   BodyBuffer received;
+  if (std::uint64_t declared = 0; t->QueryContentLength(declared)) received.Expect(declared);
   for (;;) {
     std::size_t ready = 0;
     if (!t->QueryDataAvailable(ready) || ready < 1) break;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -75,6 +76,13 @@ class HttpTransport {
   // the body. A body that broke off reports bytes ready whose read fails.
   virtual bool QueryDataAvailable(std::size_t& ready) = 0;
   virtual bool ReadData(char* buffer, std::size_t size, std::size_t& read) = 0;
+  // The body length the final response declares, as a hint for the room to
+  // keep for it (the body may still end sooner or go on longer); false when
+  // it declares none.
+  virtual bool QueryContentLength(std::uint64_t& length) {
+    (void)length;
+    return false;
+  }
   // The raw header block of the final response as UTF-16LE with a terminating
   // zero unit: status line and header lines, each ending in CRLF, then an
   // empty line. With no buffer, or `size` (bytes) too small, it fails and sets

@@ -234,6 +234,8 @@ TEST_F(FetchTest, ResponseOutputs) {
 }
 
 TEST_F(FetchTest, ResponseShapes) {
+  std::string large;
+  for (int i = 0; large.size() < (5u << 20); ++i) large += std::to_string(i) + ",";
   struct Case {
     const char* what;
     Reply reply;
@@ -252,6 +254,11 @@ TEST_F(FetchTest, ResponseShapes) {
        "abcde", "200 OK", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"},
       {"a zero byte ends the text", Reply::Ok(std::string("ab\0cd", 5)), "ab", "200 OK",
        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"},
+      {"a body of megabytes arrives whole", Reply::Ok(large), large, "200 OK",
+       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(large.size()) + "\r\n\r\n"},
+      {"and without a declared length",
+       Reply().Write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + large).Close(), large, "200 OK",
+       "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"},
   };
   for (const Case& c : cases) {
     http_.Route("/shape", c.reply);
@@ -274,6 +281,7 @@ TEST_F(FetchTest, RedirectsFollowedAndForbidden) {
   http_.Route("/r1", Reply::Redirect(301, "/r2"));
   http_.Route("/r2", Reply::Redirect(302, http_.Url("/final")));
   http_.Route("/final", Reply::Ok("done", {"X-Final: 1"}));
+  http_.Route("/bulky", Reply::Response(302, "Found", std::string(3u << 20, 'm'), {"Location: /final"}));
   {
     SCOPED_TRACE("followed");
     Text status, headers, redirect = "keep";
@@ -289,6 +297,10 @@ TEST_F(FetchTest, RedirectsFollowedAndForbidden) {
     for (const ReceivedRequest& r : http_.Requests()) paths.push_back(r.requestLine);
     EXPECT_EQ(paths, (std::vector<std::string>{"GET /r1 HTTP/1.1", "GET /r2 HTTP/1.1", "GET /final HTTP/1.1"}));
     EXPECT_EQ(http_.LastRequest().headerLines, DefaultLines(http_));
+  }
+  {
+    SCOPED_TRACE("a redirect with a large body of its own");
+    EXPECT_EQ(WinHttpFetch(http_.Url("/bulky")), "done");
   }
   {
     SCOPED_TRACE("forbidden");

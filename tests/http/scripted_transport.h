@@ -72,6 +72,7 @@ class ScriptedTransport final : public platform::HttpTransport {
   bool ReadData(char* buffer, std::size_t size, std::size_t& read) override {
     return Step("ReadData") && real_->ReadData(buffer, size, read);
   }
+  bool QueryContentLength(std::uint64_t& length) override { return real_->QueryContentLength(length); }
   bool QueryRawHeaders(char* buffer, std::size_t& size) override {
     // The size query is expected to fail; a failure of the step is the second.
     if (!buffer) {

@@ -26,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxRedirects = 10;
 constexpr long kReceiveBufferBytes = 128 * 1024;
+// Body bytes held for the reader before the transfer waits for it.
+constexpr size_t kHeldBodyBytes = 1 << 20;
 constexpr std::string_view kCrLf = "\r\n";
 
 std::u16string Units(const WideBuffer& wide) {
@@ -327,6 +329,7 @@ class CurlTransport final : public HttpTransport {
   bool QueryDataAvailable(std::size_t& ready) override {
     ready = 0;
     if (!received_) return false;
+    Resume();
     Drive([this] { return pendingOffset_ < pending_.size(); });
     if (pendingOffset_ < pending_.size()) {
       ready = pending_.size() - pendingOffset_;
@@ -340,6 +343,7 @@ class CurlTransport final : public HttpTransport {
     read = 0;
     if (!received_) return false;
     if (pendingOffset_ >= pending_.size()) {
+      Resume();
       Drive([this] { return pendingOffset_ < pending_.size(); });
       if (pendingOffset_ >= pending_.size()) return !done_ || result_ == CURLE_OK || ProxyAnswered();
     }
@@ -350,6 +354,16 @@ class CurlTransport final : public HttpTransport {
       pending_.clear();
       pendingOffset_ = 0;
     }
+    return true;
+  }
+
+  bool QueryContentLength(std::uint64_t& length) override {
+    if (!received_ || finalBlock_.empty()) return false;
+    curl_off_t declared = -1;
+    if (curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared) != CURLE_OK || declared < 0) {
+      return false;
+    }
+    length = static_cast<std::uint64_t>(declared);
     return true;
   }
 
@@ -477,6 +491,8 @@ class CurlTransport final : public HttpTransport {
   bool StartHop() {
     if (attached_) curl_multi_remove_handle(multi_, easy_);
     attached_ = false;
+    // A hop that waited for its reader is over: what it still holds is dropped.
+    if (paused_) curl_easy_pause(easy_, CURLPAUSE_CONT);
     ResetTransferState();
 
     const ProxyEntry* proxy = ProxyFor(hop_);
@@ -544,6 +560,7 @@ class CurlTransport final : public HttpTransport {
   }
 
   void ResetTransferState() {
+    paused_ = false;
     done_ = false;
     result_ = CURLE_OK;
     requestStarted_ = false;
@@ -684,6 +701,14 @@ class CurlTransport final : public HttpTransport {
     return total;
   }
 
+  // Lets a transfer that waited for the reader go on once its bytes are read.
+  void Resume() {
+    if (!paused_ || pendingOffset_ < pending_.size() || !attached_) return;
+    paused_ = false;
+    lastProgress_ = Clock::now();
+    curl_easy_pause(easy_, CURLPAUSE_CONT);
+  }
+
   static size_t OnBody(char* data, size_t size, size_t count, void* self) {
     auto* t = static_cast<CurlTransport*>(self);
     size_t total = size * count;
@@ -691,6 +716,10 @@ class CurlTransport final : public HttpTransport {
     if (t->pendingOffset_ == t->pending_.size()) {
       t->pending_.clear();
       t->pendingOffset_ = 0;
+    }
+    if (t->pending_.size() - t->pendingOffset_ >= kHeldBodyBytes) {
+      t->paused_ = true;  // libcurl hands these bytes over again when resumed
+      return CURL_WRITEFUNC_PAUSE;
     }
     t->pending_.append(data, total);
     return total;
@@ -734,7 +763,7 @@ class CurlTransport final : public HttpTransport {
   Hop hop_;
   int redirects_ = 0;
   bool sent_ = false, received_ = false;
-  bool attached_ = false, attachedOnce_ = false, done_ = false;
+  bool attached_ = false, attachedOnce_ = false, done_ = false, paused_ = false;
   CURLcode result_ = CURLE_OK;
   bool requestStarted_ = false, headersDone_ = false;
   curl_off_t uploaded_ = 0, downloaded_ = 0;
