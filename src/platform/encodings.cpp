@@ -30,6 +30,23 @@ WideBuffer ToLittleEndian(std::u16string_view units) {
   return out;
 }
 
+// ASCII reads the same in GBK and UTF-16. The automation bridge converts every
+// member name, script and result, most of them short ASCII texts: those skip
+// the converter.
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsAscii(std::u16string_view s) {
+  for (char16_t u : s) {
+    if (u >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 WideBuffer CodePageBytesToWide(std::string_view bytes, unsigned codePage) {
@@ -65,12 +82,14 @@ Text WideToGbk(std::string_view wide) { return WideToCodePageText(wide, kCodePag
 Text Utf8ToGbk(std::string_view utf8) { return WideToGbk(CodePageTextToWide(utf8, kCodePageUtf8)); }
 
 std::u16string GbkToUtf16(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
   std::u16string out;
   CodePages().ToUtf16(gbk, kCodePageGbk, out);
   return out;
 }
 
 Text Utf16ToGbk(std::u16string_view utf16) {
+  if (IsAscii(utf16)) return Text(utf16.begin(), utf16.end());
   Text out;
   CodePages().FromUtf16(utf16, kCodePageGbk, out);
   return out;
