@@ -23,6 +23,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/encodings.h"
@@ -106,6 +107,141 @@ std::u16string FromCesu8(const char* data, std::size_t size) {
   return out;
 }
 
+// ---- Cached expressions -----------------------------------------------------
+// Compiling is most of the cost of a short "Eval", and a host evaluates the
+// same expression over and over with only its numbers changed (one member
+// path per array element). Such an expression runs as a cached function
+// taking its integer literals as parameters, which gives the same value and
+// the same errors as evaluating it. Only what is plainly one expression
+// qualifies: no statements, declarations, braces, semicolons, line breaks,
+// slashes (regular expressions or comments), eval or arguments, and no
+// literal that is written to or deleted (the parameter would take it).
+
+constexpr std::size_t kMaxCachedExpression = 512;
+constexpr char16_t kParameterPrefix[] = u"$$k";
+
+bool IsWordStart(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'$' || c >= 0x80; }
+bool IsWordPart(char16_t c) { return IsWordStart(c) || (c >= u'0' && c <= u'9'); }
+bool IsDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+bool IsStatementWord(std::u16string_view w) {
+  static const std::u16string_view kWords[] = {
+      u"var",    u"let",     u"const",    u"function", u"class",    u"if",       u"else",  u"for",    u"while",
+      u"do",     u"switch",  u"case",     u"default",  u"try",      u"catch",    u"finally", u"return", u"throw",
+      u"break",  u"continue", u"with",    u"debugger", u"import",   u"export",   u"eval",  u"arguments",
+      u"yield",  u"await",   u"async"};
+  for (std::u16string_view k : kWords) {
+    if (w == k) return true;
+  }
+  return false;
+}
+
+// The next character that is not a space, or 0.
+char16_t NextSignificant(std::u16string_view s, std::size_t i, std::size_t* at = nullptr) {
+  while (i < s.size() && (s[i] == u' ' || s[i] == u'\t')) ++i;
+  if (at) *at = i;
+  return i < s.size() ? s[i] : 0;
+}
+
+// True when an operator that writes to its left operand starts at `i`.
+bool WritesLeft(std::u16string_view s, std::size_t i) {
+  std::u16string_view rest = s.substr(i);
+  if (rest.starts_with(u"++") || rest.starts_with(u"--")) return true;
+  if (rest.starts_with(u"==")) return false;
+  if (rest.starts_with(u"=")) return true;
+  for (std::u16string_view op : {u"+=", u"-=", u"*=", u"%=", u"&=", u"|=", u"^=", u"<<=", u">>=", u">>>=", u"**=",
+                                 u"&&=", u"||=", u"?\?="}) {
+    if (rest.starts_with(op)) return true;
+  }
+  return false;
+}
+
+// The expression's shape (its integer literals replaced by parameters) and the
+// literals' values. False when the expression does not qualify.
+bool ExpressionShape(std::u16string_view s, std::string& shape, std::vector<double>& literals) {
+  if (s.empty() || s.size() > kMaxCachedExpression) return false;
+  std::u16string out;
+  out.reserve(s.size() + 16);
+  int depth = 0;
+  bool afterWriter = false;  // the last token was ++, -- or delete
+  std::size_t i = 0;
+  while (i < s.size()) {
+    char16_t c = s[i];
+    if (c == u' ' || c == u'\t') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    bool writer = false;
+    if (c == u'\'' || c == u'"') {
+      std::size_t start = i++;
+      for (;;) {
+        if (i >= s.size()) return false;
+        char16_t d = s[i++];
+        if (d == c) break;
+        if (d == u'\r' || d == u'\n' || d == 0x2028 || d == 0x2029) return false;
+        if (d == u'\\') {
+          if (i >= s.size()) return false;
+          ++i;
+        }
+      }
+      out.append(s.substr(start, i - start));
+    } else if (IsWordStart(c)) {
+      std::size_t start = i;
+      while (i < s.size() && IsWordPart(s[i])) ++i;
+      std::u16string_view word = s.substr(start, i - start);
+      if (word.starts_with(u"$$") || IsStatementWord(word)) return false;
+      writer = word == u"delete";
+      out.append(word);
+    } else if (IsDecimalDigit(c)) {
+      std::size_t start = i;
+      while (i < s.size() && IsDecimalDigit(s[i])) ++i;
+      std::size_t n = i - start;
+      if ((n > 1 && s[start] == u'0') || n > 15) return false;
+      if (i < s.size() && (IsWordPart(s[i]) || s[i] == u'.')) return false;
+      std::size_t next;
+      NextSignificant(s, i, &next);
+      if (afterWriter || WritesLeft(s, next)) return false;
+      double value = 0;
+      for (std::size_t k = start; k < i; ++k) value = value * 10 + (s[k] - u'0');
+      out.append(kParameterPrefix);
+      for (char ch : std::to_string(literals.size())) out.push_back(static_cast<char16_t>(ch));
+      literals.push_back(value);
+    } else if (c == u'.' && i + 1 < s.size() && IsDecimalDigit(s[i + 1])) {
+      return false;  // a number such as .5
+    } else if (c == u';' || c == u'{' || c == u'}' || c == u'/' || c == u'`' || c == u'\\' || c == u'#' ||
+               c == u'@' || c < 0x20) {
+      return false;
+    } else {
+      if (c == u'(' || c == u'[') ++depth;
+      if (c == u')' || c == u']') {
+        if (--depth < 0) return false;
+      }
+      if ((c == u'+' || c == u'-') && i + 1 < s.size() && s[i + 1] == c) {
+        writer = true;
+        out.push_back(c);
+        ++i;
+      }
+      out.push_back(c);
+      ++i;
+    }
+    afterWriter = writer;
+  }
+  if (depth != 0) return false;
+  shape = ToCesu8(out);
+  return true;
+}
+
+// The source of the function computing a shape of `parameters` literals.
+std::string ShapeFunction(const std::string& shape, std::size_t parameters) {
+  std::string f = "function (";
+  for (std::size_t k = 0; k < parameters; ++k) {
+    if (k) f += ',';
+    f += "$$k" + std::to_string(k);
+  }
+  return f + ") { return (" + shape + "\n); }";
+}
+
 // ---- One engine heap --------------------------------------------------------
 
 class Heap;
@@ -129,6 +265,13 @@ struct Job {
   const char* code = nullptr;  // CESU-8; for kRun the procedure name
   std::size_t codeSize = 0;
   const std::vector<Argument>* args = nullptr;
+  // kEval of an expression that may run as a cached function of its integer
+  // literals (see ExpressionShape); empty when it may not.
+  const std::string* shape = nullptr;
+  const std::string* wrapper = nullptr;  // the function's source; null when cached
+  const std::vector<double>* literals = nullptr;
+  bool resetCache = false;  // start the cache afresh first
+  bool compiled = false;    // the shape's function was compiled and cached
   bool objectResult = false;  // the result was an object, now its string form
   bool notAFunction = false;  // kRun: no procedure of that name
 };
@@ -227,7 +370,7 @@ class Heap {
         duk_push_undefined(ctx);
         break;
       case Job::kEval:
-        duk_eval_lstring(ctx, job.code, job.codeSize);
+        if (!job.shape || !EvalCached(ctx, job)) duk_eval_lstring(ctx, job.code, job.codeSize);
         break;
       case Job::kRun: {
         duk_push_global_object(ctx);
@@ -252,6 +395,38 @@ class Heap {
       job.objectResult = true;
     }
     return 1;
+  }
+
+  // Runs the cached function of the expression's shape with its literals,
+  // compiling it on first use. False, with the stack as it was, when the shape
+  // does not compile as a function: the expression is then evaluated as given.
+  static bool EvalCached(duk_context* ctx, Job& job) {
+    duk_push_heap_stash(ctx);
+    if (!duk_get_prop_string(ctx, -1, kCacheKey) || job.resetCache) {
+      duk_pop(ctx);
+      duk_push_object(ctx);
+      duk_dup_top(ctx);
+      duk_put_prop_string(ctx, -3, kCacheKey);
+    }
+    if (!duk_get_prop_lstring(ctx, -1, job.shape->data(), job.shape->size())) {
+      duk_pop(ctx);
+      if (!job.wrapper ||
+          duk_pcompile_lstring(ctx, DUK_COMPILE_FUNCTION, job.wrapper->data(), job.wrapper->size()) != 0) {
+        duk_pop_n(ctx, job.wrapper ? 3 : 2);
+        return false;
+      }
+      duk_dup_top(ctx);
+      duk_put_prop_lstring(ctx, -3, job.shape->data(), job.shape->size());
+      job.compiled = true;
+    }
+    duk_push_global_object(ctx);
+    const std::vector<double>& literals = *job.literals;
+    duk_require_stack(ctx, static_cast<duk_idx_t>(literals.size()));
+    for (double d : literals) duk_push_number(ctx, d);
+    duk_call_method(ctx, static_cast<duk_idx_t>(literals.size()));
+    duk_remove(ctx, -2);  // the cache
+    duk_remove(ctx, -2);  // the stash
+    return true;
   }
 
   static void PushArgument(duk_context* ctx, const Argument& a) {
@@ -366,6 +541,13 @@ class Heap {
     std::abort();
   }
 
+  static constexpr const char* kCacheKey = "expressions";
+
+ public:
+  static constexpr std::size_t kCacheLimit = 1024;
+  std::unordered_set<std::string> cachedShapes;  // the shapes the cache holds
+
+ private:
   duk_context* ctx_ = nullptr;
   std::size_t used_ = 0;
   bool bounded_ = false;
@@ -483,6 +665,9 @@ class ScriptControl final : public Component {
     if (Status st = Ready(); !st.ok()) return st;
 
     std::string source = ToCesu8(code);
+    std::string shape, wrapper;
+    std::vector<double> literals;
+    const bool cached = isEval && ExpressionShape(code, shape, literals);
     code.clear();
     code.shrink_to_fit();
     std::vector<Argument> runArgs;
@@ -497,9 +682,23 @@ class ScriptControl final : public Component {
     } else {
       job.kind = isEval ? Job::kEval : Job::kProgram;
     }
+    if (cached) {
+      job.shape = &shape;
+      job.literals = &literals;
+      std::unordered_set<std::string>& known = heap_->cachedShapes;
+      if (!known.count(shape)) {
+        if (known.size() >= Heap::kCacheLimit) {
+          job.resetCache = true;
+          known.clear();
+        }
+        wrapper = ShapeFunction(shape, literals.size());
+        job.wrapper = &wrapper;
+      }
+    }
     std::string message;
     ComValue value;
     bool ok = heap_->Run(job, timeout_, value, message);
+    if (job.compiled) heap_->cachedShapes.insert(std::move(shape));
     if (heap_->Fatal()) AbandonHeap();
     if (!ok) {
       if (isRun && job.notAFunction) return Status::Fail(Code::kUnknownName, message);
