@@ -133,6 +133,67 @@ TEST(ScriptControl, GlobalsPersistWithinOneControlAndStayInIt) {
   EXPECT_EQ(v.text, u"function");
 }
 
+// Expressions that differ only in their numbers run from one compiled
+// function; each must still give what evaluating it gives.
+TEST(ScriptControl, RepeatedExpressionsGiveWhatEvaluationGives) {
+  Control s;
+  s.JScript();
+  ASSERT_TRUE(s.Statement(u"var arr = [10, 20, 30], o = { k5: 'five' }, n = 1").ok());
+  struct Case {
+    std::u16string code;
+    bool ok;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {u"arr[0]", true, u"10"},
+      {u"arr[2]", true, u"30"},
+      {u"arr[7]", true, u""},
+      {u"3 + 4", true, u"7"},
+      {u"30 + 40", true, u"70"},
+      {u"'a1' + 2", true, u"a12"},
+      {u"'a9' + 2", true, u"a92"},
+      {u"o.k5 + 1", true, u"five1"},
+      {u"arr[1] = 7", true, u"7"},
+      {u"arr[1]", true, u"7"},
+      {u"arr[1] != null", true, u"-1"},
+      {u"arr[9] != null", true, u"0"},
+      {u"1 in arr", true, u"-1"},
+      {u"010", true, u"8"},
+      {u"2147483648 + 0", true, u"2147483648"},
+      {u"a: 1", true, u"1"},
+      {u"delete 5", true, u"-1"},
+      {u"n = 2, n", true, u"2"},
+      {u"1 = 2", false, u""},
+      {u"3 = 4", false, u""},
+      {u"5++", false, u""},
+      {u"++5", false, u""},
+      {u"nosuch[1]", false, u""},
+      {u"nosuch[2]", false, u""},
+      {u"arr[0].x.y", false, u""},
+      {u"1) + (2", false, u""},
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.code.begin(), c.code.end()));
+      ComValue v;
+      ASSERT_EQ(s.Eval(c.code, &v).ok(), c.ok);
+      if (c.ok) {
+        EXPECT_EQ(DefaultValue(v), c.text);
+      }
+    }
+    ASSERT_TRUE(s.Statement(u"arr[1] = 20; n = 1").ok());
+  }
+  // Many shapes: the cache starts afresh when full and results stay right.
+  for (int k = 0; k < 2500; ++k) {
+    std::u16string code = u"'s";
+    for (char ch : std::to_string(k)) code.push_back(static_cast<char16_t>(ch));
+    code += u"'.length + 1";
+    ComValue v;
+    ASSERT_TRUE(s.Eval(code, &v).ok());
+    ASSERT_EQ(v.i4, static_cast<int>(std::to_string(k).size()) + 2);
+  }
+}
+
 TEST(ScriptControl, RunCallsAGlobalProcedureWithItsArguments) {
   Control s;
   s.JScript();
