@@ -45,38 +45,20 @@ constexpr int kAntialiasX4 = 2;
 constexpr int kAntialiasX8 = 3;
 
 ControlForm Label(const Text& name, int left, int top, int width) {
-  ControlForm c;
-  c.name = name;
-  c.kind = ControlKind::kLabel;
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = 16;
+  ControlForm c = ControlForm::Make(ControlKind::kLabel, name, left, top, width, 16);
   c.transparent = true;
   return c;
 }
 
 ControlForm CheckBox(const Text& name, int left, int top, bool checked) {
-  ControlForm c;
-  c.name = name;
-  c.kind = ControlKind::kCheckBox;
-  c.left = left;
-  c.top = top;
-  c.width = 14;
-  c.height = 14;
+  ControlForm c = ControlForm::Make(ControlKind::kCheckBox, name, left, top, 14, 14);
   c.checked = checked;
   c.transparent = true;
   return c;
 }
 
 ControlForm List(const Text& name, int left, int top, int width, std::vector<Text> items, int selected) {
-  ControlForm c;
-  c.name = name;
-  c.kind = ControlKind::kComboBox;
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = 17;
+  ControlForm c = ControlForm::Make(ControlKind::kComboBox, name, left, top, width, 17);
   c.items = std::move(items);
   c.selected = selected;
   return c;
@@ -91,13 +73,8 @@ WindowForm BuildSettingsWindowForm() {
   form.height = 254;
 
   // The captions beside the boxes and lists are part of the picture.
-  ControlForm background;
-  background.name = Gbk("背景图片");
-  background.kind = ControlKind::kPicture;
-  background.width = 340;
-  background.height = 254;
-  background.picture = "settings_background.png";
-  form.controls.push_back(background);
+  form.controls.push_back(
+      ControlForm::Make(ControlKind::kPicture, Gbk("背景图片"), 0, 0, 340, 254, {}, "settings_background.png"));
 
   form.controls.push_back(Label(n.hostName, 80, 28, 242));
   form.controls.push_back(Label(n.processor, 66, 48, 250));
@@ -119,15 +96,8 @@ WindowForm BuildSettingsWindowForm() {
   form.controls.push_back(List(n.resolution, 62, 158, 130, std::move(resolutions), 0));
   form.controls.push_back(List(n.antialiasing, 62, 180, 80, {"X0", "X2", "X4", "X8"}, kAntialiasX8));
 
-  ControlForm confirm;
-  confirm.name = n.confirm;
-  confirm.kind = ControlKind::kButton;
-  confirm.left = 242;
-  confirm.top = 217;
-  confirm.width = 65;
-  confirm.height = 23;
-  confirm.picture = "button_confirm.png";
-  form.controls.push_back(confirm);
+  form.controls.push_back(
+      ControlForm::Make(ControlKind::kButton, n.confirm, 242, 217, 65, 23, {}, "button_confirm.png"));
   return form;
 }
 
