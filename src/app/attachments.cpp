@@ -10,7 +10,6 @@ namespace corvenhal::app {
 // window bring these.
 Text AnnouncementText() { return Text(); }
 void OpenSponsorPage() {}
-void OpenVerifyWindow() {}
 void OpenSettingsWindow() {
   // The settings record lives for the run; the first opening arranges its
   // release at shutdown, which also re-arms this for the next run.
@@ -24,6 +23,5 @@ void OpenSettingsWindow() {
   }
   if (platform::WindowSystem* windows = platform::Current().windows) settings::OpenSettingsWindow(*windows);
 }
-void EnterGame(platform::Window&) {}
 
 }  // namespace corvenhal::app

@@ -19,7 +19,7 @@ constexpr size_t kAlignment = 4096;
 class DirectChunkReader final : public ChunkReader {
  public:
   DirectChunkReader(int fd, bool direct, long long size, size_t chunkSize)
-      : fd_(fd), direct_(direct), size_(size), chunkSize_(chunkSize) {}
+      : fd_(fd), direct_(direct), size_(size), readSize_(chunkSize) {}
 
   ~DirectChunkReader() override {
     if (pending_) {
@@ -31,12 +31,16 @@ class DirectChunkReader final : public ChunkReader {
     ::close(fd_);
   }
 
+  // A file smaller than a chunk gets a buffer of its own size (rounded up to
+  // the alignment), and only a file of several chunks a second buffer to
+  // read ahead into.
   bool Allocate() {
-    for (char*& b : buffers_) {
-      b = static_cast<char*>(std::aligned_alloc(kAlignment, chunkSize_));
-      if (!b) return false;
+    if (size_ >= 0) {
+      auto needed = static_cast<size_t>(size_) / kAlignment * kAlignment + kAlignment;
+      if (needed < readSize_) readSize_ = needed;
     }
-    return true;
+    buffers_[0] = static_cast<char*>(std::aligned_alloc(kAlignment, readSize_));
+    return buffers_[0] != nullptr;
   }
 
   long long Size() const override { return size_; }
@@ -44,13 +48,13 @@ class DirectChunkReader final : public ChunkReader {
   bool Next(std::string_view& chunk) override {
     chunk = {};
     if (failed_) return false;
-    if (!pending_ && !done_) Issue(current_);
+    if (!pending_ && !done_) Issue(current_, false);
     long long n = Wait();
     if (n < 0 && direct_ && lastError_ == EINVAL) {
       // The file system refuses unbuffered reads after all: go on with
       // ordinary reads of the same size from the same place.
       DropDirect();
-      Issue(current_);
+      Issue(current_, false);
       n = Wait();
     }
     if (n < 0) {
@@ -65,7 +69,14 @@ class DirectChunkReader final : public ChunkReader {
     // A short read leaves the offset unaligned, which O_DIRECT refuses.
     if (direct_ && offset_ % static_cast<long long>(kAlignment) != 0) DropDirect();
     current_ ^= 1;
-    if (size_ < 0 || offset_ < size_) Issue(current_);
+    if (size_ < 0 || offset_ < size_) {
+      if (!buffers_[current_]) buffers_[current_] = static_cast<char*>(std::aligned_alloc(kAlignment, readSize_));
+      if (buffers_[current_]) {
+        Issue(current_, true);
+      } else {
+        current_ ^= 1;  // no memory to read ahead: read the next chunk when asked, into this buffer
+      }
+    }
     chunk = std::string_view(data, static_cast<size_t>(n));
     return true;
   }
@@ -77,23 +88,26 @@ class DirectChunkReader final : public ChunkReader {
     direct_ = false;
   }
 
-  // Starts reading the next chunk into buffers_[index]; where the system has no
-  // asynchronous read to offer, reads it at once.
-  void Issue(int index) {
-    std::memset(&cb_, 0, sizeof cb_);
-    cb_.aio_fildes = fd_;
-    cb_.aio_buf = buffers_[index];
-    cb_.aio_nbytes = chunkSize_;
-    cb_.aio_offset = offset_;
-    cb_.aio_sigevent.sigev_notify = SIGEV_NONE;
-    if (::aio_read(&cb_) == 0) {
-      pending_ = true;
-      done_ = false;
-      return;
+  // Reads the next chunk into buffers_[index]: ahead, in the background, or
+  // at once (the first chunk, which nothing could overlap with, and wherever
+  // the system has no asynchronous read to offer).
+  void Issue(int index, bool ahead) {
+    if (ahead) {
+      std::memset(&cb_, 0, sizeof cb_);
+      cb_.aio_fildes = fd_;
+      cb_.aio_buf = buffers_[index];
+      cb_.aio_nbytes = readSize_;
+      cb_.aio_offset = offset_;
+      cb_.aio_sigevent.sigev_notify = SIGEV_NONE;
+      if (::aio_read(&cb_) == 0) {
+        pending_ = true;
+        done_ = false;
+        return;
+      }
     }
     ssize_t n;
     do {
-      n = ::pread(fd_, buffers_[index], chunkSize_, offset_);
+      n = ::pread(fd_, buffers_[index], readSize_, offset_);
     } while (n < 0 && errno == EINTR);
     result_ = n;
     lastError_ = n < 0 ? errno : 0;
@@ -118,7 +132,7 @@ class DirectChunkReader final : public ChunkReader {
   int fd_;
   bool direct_;
   long long size_;
-  size_t chunkSize_;
+  size_t readSize_;  // bytes asked for per read: the chunk size, or less for a small file
   char* buffers_[2] = {nullptr, nullptr};
   int current_ = 0;
   long long offset_ = 0;
