@@ -2,17 +2,23 @@
 
 #include <string_view>
 
+#include "announce/html_to_text.h"
+#include "http/com_http_fetch.h"
+#include "platform/encodings.h"
+#include "script/json_object.h"
+#include "script/regex_object.h"
+#include "script/script_host.h"
 
 namespace corvenhal::announce {
 namespace {
 
 // The token the request carries in its query (g_tk) and in its cookie
 // (wyctoken): one fixed value, the same in both places.
-[[maybe_unused]] constexpr char kShareToken[] = "5820739164";
-[[maybe_unused]] constexpr char kViewPath[] = "/webapp/json/weiyunShareNoLogin/WeiyunShareView?refer=unknown_windows&g_tk=";
-[[maybe_unused]] constexpr char kContentType[] = "application/json;charset=utf-8";
-[[maybe_unused]] constexpr char kUserAgent[] = "Mozilla/5.0 (Windows NT 10.0; WOW64; Trident/7.0; rv:11.0) like Gecko";
-[[maybe_unused]] constexpr char kNotePath[] = "data['rsp_body']['RspMsg_body']['note_list'][0]['html_content']";
+constexpr char kShareToken[] = "5820739164";
+constexpr char kViewPath[] = "/webapp/json/weiyunShareNoLogin/WeiyunShareView?refer=unknown_windows&g_tk=";
+constexpr char kContentType[] = "application/json;charset=utf-8";
+constexpr char kUserAgent[] = "Mozilla/5.0 (Windows NT 10.0; WOW64; Trident/7.0; rv:11.0) like Gecko";
+constexpr char kNotePath[] = "data['rsp_body']['RspMsg_body']['note_list'][0]['html_content']";
 
 // The body around the sequence number, the password and the key; every
 // backslash and quote is a byte of the body.
@@ -76,6 +82,43 @@ Text ShareRequestBody(const Text& seq, const Text& sharePassword, const Text& sh
                sharePassword.size() + shareKey.size());
   body.append(kPieceA).append(seq).append(kPieceB).append(sharePassword).append(kPieceC).append(shareKey).append(kPieceD);
   return body;
+}
+
+Text MakeShareSeq() {
+  script::ScriptHost host;
+  host.ExecuteStatement("function getseq(){return 1e4*(new Date).getTime()+parseInt(9999*Math.random());}");
+  Text value = host.Eval("getseq()");
+  Text digits;
+  {
+    script::RegexObject regex;
+    regex.SearchText("\\d", value);
+    long count = regex.MatchCount();
+    for (long i = 1; i <= count; ++i) digits += regex.MatchText(i);
+  }
+  return digits;
+}
+
+Text FetchShareNote(const Text& origin, const Text& shareLink, const Text& sharePassword, Text* rawAnswer) {
+  script::JsonObject json;
+  Text key = ShareKey(shareLink);
+  Text seq = MakeShareSeq();
+  Text body = ShareRequestBody(seq, sharePassword, key);
+  AddRequestHeader("Content-Type", kContentType);
+  AddRequestHeader("User-Agent", kUserAgent);
+  Text headers = BuildHeaderBlock(false);
+
+  Text cookies = Text("Cookie:wyctoken=") + kShareToken;
+  http::ComFetchOptions o;
+  o.method = 1;
+  o.body = body;
+  o.cookies = &cookies;
+  o.headers = &headers;
+  Bytes received = http::ComHttpFetch(origin + kViewPath + kShareToken, o);
+
+  Text answer = platform::Utf8ToGbk(text::AsText(received));
+  if (rawAnswer) *rawAnswer = answer;
+  if (json.Parse(answer, false)) answer = json.GetText(kNotePath, false);
+  return HtmlToText(answer);
 }
 
 }  // namespace corvenhal::announce
