@@ -1,6 +1,10 @@
 #include "app/attachments.h"
 
+#include "announce/share_note.h"
 #include "app/app_state.h"
+#include "app/commands.h"
+#include "app/sponsor_page.h"
+#include "build_config.h"
 #include "platform/services.h"
 #include "settings/settings_window.h"
 
@@ -8,8 +12,13 @@ namespace corvenhal::app {
 
 // Not attached yet: the announcement service, the updater and the settings
 // window bring these.
-Text AnnouncementText() { return Text(); }
-void OpenSponsorPage() {}
+Text AnnouncementText() { return announce::FetchShareNote(build::kShareOrigin, build::kAnnounceLink); }
+void OpenSponsorPage() {
+  // The note comes from the network: only a web address is handed on.
+  Text address = SponsorPageAddress(announce::FetchShareNote(build::kShareOrigin, build::kSponsorLink));
+  if (!address.empty()) OpenLink(address);
+}
+void OpenVerifyWindow() {}
 void OpenSettingsWindow() {
   // The settings record lives for the run; the first opening arranges its
   // release at shutdown, which also re-arms this for the next run.
@@ -23,5 +32,6 @@ void OpenSettingsWindow() {
   }
   if (platform::WindowSystem* windows = platform::Current().windows) settings::OpenSettingsWindow(*windows);
 }
+void EnterGame(platform::Window&) {}
 
 }  // namespace corvenhal::app
