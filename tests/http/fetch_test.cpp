@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "build_config.h"
+#include "platform/automation.h"
 #include "http/scripted_transport.h"
 #include "platform/encodings.h"
 #include "platform/headless/headless_window_system.h"
@@ -153,6 +154,15 @@ TEST_F(FetchTest, RequestAsTheServerReceivesIt) {
        {kUserAgent, kAccept, kAcceptEncoding, kAcceptLanguage, kCacheControl, "@host", "Content-Length: 2",
         kKeepAlive},
        "ab"},
+      {"a large body goes without Expect", "/big",
+       [](FetchOptions& o) {
+         o.method = 1;
+         o.body = std::string(2u << 20, 'z');
+       },
+       "POST /big HTTP/1.1",
+       {kUserAgent, kAccept, kAcceptEncoding, kAcceptLanguage, kContentType, kCacheControl, "@host",
+        "Content-Length: 2097152", kKeepAlive},
+       std::string(2u << 20, 'z')},
       {"a query without a path requests / alone", "?x=1", [](FetchOptions&) {}, "GET / HTTP/1.1", defaults, ""},
       {"a path keeps its query", "/p?x=1", [](FetchOptions&) {}, "GET /p?x=1 HTTP/1.1", defaults, ""},
       {"the target is sent exactly", "/a/../b/./c%41?q=%zz&r=a+b", [](FetchOptions&) {},
@@ -459,7 +469,13 @@ TEST_F(FetchTest, DeclaredCharacterSet) {
   };
   for (const Case& c : cases) {
     http_.Route("/page", Reply::Ok(c.page));
+    platform::ComCallCounts before = platform::ComCalls();
     EXPECT_EQ(WinHttpFetch(http_.Url("/page")), c.result) << c.what;
+    // The step initialises COM and pairs every initialisation.
+    platform::ComCallCounts after = platform::ComCalls();
+    EXPECT_GT(after.initialize, before.initialize) << c.what;
+    EXPECT_EQ(after.initialize - before.initialize, after.uninitialize - before.uninitialize) << c.what;
+    EXPECT_EQ(platform::ComInitializeDepth(), 0) << c.what;
   }
   // Converting GBK reads every byte afresh: the broken pair does not survive.
   http_.Route("/page", Reply::Ok("<meta charset=GBK>" + badGbk));
@@ -488,7 +504,11 @@ TEST_F(FetchTest, ThroughARealProxy) {
     EXPECT_EQ(r.requestLine, "GET /p HTTP/1.1");
     EXPECT_NE(r.Header("Via").value_or("").find("tinyproxy"), std::string::npos);
     if (!build::kVerifyTls) {
+      Text headers;
+      o.responseHeaders = &headers;
       EXPECT_EQ(WinHttpFetch(https_.Url("/s"), o), "tunnelled");
+      // The proxy's answer to CONNECT is not part of the response.
+      EXPECT_EQ(headers, "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n");
       EXPECT_NE(proxy.Log().find("CONNECT"), std::string::npos);
       EXPECT_FALSE(https_.LastRequest().Header("Via").has_value());
     }

@@ -524,9 +524,10 @@ class CurlTransport final : public HttpTransport {
     set(CURLOPT_PROXYHEADER, proxyHeaders_);
     set(CURLOPT_SSL_VERIFYPEER, ignoreCertificates_ ? 0L : 1L);
     set(CURLOPT_SSL_VERIFYHOST, ignoreCertificates_ ? 0L : 2L);
-    long connectLimit = 0;
-    if (connectMs_ > 0) connectLimit = connectMs_ + (resolveMs_ > 0 ? resolveMs_ : 0);
-    set(CURLOPT_CONNECTTIMEOUT_MS, connectLimit > 0 ? connectLimit : static_cast<long>(INT_MAX));
+    // Resolving and connecting each have the limit; none means no limit.
+    long long connectLimit = INT_MAX;
+    if (connectMs_ > 0) connectLimit = std::min<long long>(INT_MAX, 0LL + connectMs_ + std::max(resolveMs_, 0));
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectLimit));
     if (automaticCookies_) set(CURLOPT_COOKIEFILE, "");
     set(CURLOPT_COOKIE, cookieValues.empty() ? nullptr : cookieValues.c_str());
 
