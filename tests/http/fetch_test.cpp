@@ -192,6 +192,17 @@ TEST_F(FetchTest, RequestAsTheServerReceivesIt) {
     EXPECT_EQ(r.headerLines, lines) << c.what;
     EXPECT_EQ(r.body, c.body) << c.what;
   }
+
+  // HEAD: no body goes out, and none is read back.
+  FetchOptions head;
+  head.method = 2;
+  head.body = "x";
+  Text status;
+  head.statusText = &status;
+  EXPECT_EQ(WinHttpFetch(http_.Url("/head"), head), "");
+  EXPECT_EQ(status, "200 OK");
+  EXPECT_EQ(http_.LastRequest().requestLine, "HEAD /head HTTP/1.1");
+  EXPECT_EQ(http_.LastRequest().headerLines, DefaultLines(http_));
 }
 
 TEST_F(FetchTest, ResponseOutputs) {

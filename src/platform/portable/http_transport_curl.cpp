@@ -292,7 +292,8 @@ class CurlTransport final : public HttpTransport {
     hop_.target = target_;
     hop_.path = target_.substr(0, target_.find_first_of("?#"));
     hop_.verb = verb_;
-    hop_.withBody = !body_.empty();
+    // A HEAD request carries no body: its answer has none to end it either.
+    hop_.withBody = !body_.empty() && verb_ != "HEAD";
     if (!StartHop()) return false;
     Drive([this] {
       bool uploaded = !hop_.withBody || uploaded_ >= static_cast<curl_off_t>(body_.size());
