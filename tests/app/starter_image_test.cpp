@@ -25,6 +25,9 @@ TEST(StarterImage, IsA32BitWindowsGuiProgramOfTheFixedSize) {
   size_t optional = pe + 24;
   EXPECT_EQ(Le(image, optional, 2), 0x010Bu);     // PE32, not PE32+
   EXPECT_EQ(Le(image, optional + 68, 2), 2u);     // subsystem: Windows GUI
+  // It starts a program (the client) and pads with zeros after its sections.
+  EXPECT_NE(image.find("CreateProcessW"), std::string_view::npos);
+  EXPECT_EQ(image.back(), '\0');
 }
 
 }  // namespace
