@@ -16,6 +16,8 @@
 #include "platform/headless/headless_window_system.h"
 #include "platform/portable/portable.h"
 #include "support/env.h"
+#include "support/http_server.h"
+#include "support/redirected_http.h"
 #include "support/temp_dir.h"
 
 namespace corvenhal::app {
@@ -68,18 +70,24 @@ class LauncherTest : public ::testing::Test {
   }
   void TearDown() override { fs::current_path(original_); }
 
-  int Run() {
+  // Runs the launcher as if placed in the game directory. Every request,
+  // whatever host the build values name, reaches server_.
+  int Run(platform::WindowSystem& windows, platform::FileSystem& files) {
     PlacedExecutable system((game_ / "corvenhal-launcher").string());
+    testing::RedirectedHttp http = testing::RedirectedHttp::To(server_.Port());
     platform::Services services = platform::Current();
     services.system = &system;
-    services.files = &files_;
-    services.windows = &windows_;
+    services.files = &files;
+    services.windows = &windows;
+    services.http = &http;
     platform::ScopedServices scope(services);
     return RunLauncher();
   }
+  int Run() { return Run(windows_, files_); }
 
   platform::headless::HeadlessWindow* Main() { return windows_.FindWindow("MainWindow"); }
 
+  testing::HttpServer server_{testing::HttpServer::kHttps};
   TempDir root_;
   fs::path game_;
   fs::path original_;
@@ -98,8 +106,10 @@ TEST_F(LauncherTest, WithoutMarkerShowsOnlyTheMessageAndEndsWithZero) {
   EXPECT_EQ(windows_.Messages()[0].text, Gbk("出错了！不是游戏目录\r\n\r\n请将登录器复制到Corvenhal根目录下运行！"));
   EXPECT_EQ(windows_.Messages()[0].caption, Gbk("信息："));
   EXPECT_TRUE(windows_.Opened().empty());
-  // Only the marker was looked at: Update.dat was not read.
+  // Only the marker was looked at: Update.dat was not read, nothing was asked
+  // of the network.
   EXPECT_EQ(files_.touched, std::vector<Text>{kMarkerFile});
+  EXPECT_EQ(server_.ConnectionCount(), 0);
   EXPECT_EQ(fs::current_path(), game_);
 }
 
@@ -121,6 +131,8 @@ TEST_F(LauncherTest, InGameDirectoryShowsMainWindowWithInstalledVersion) {
   EXPECT_EQ(main->Left(), 50);
   EXPECT_EQ(main->Top(), 50);
   EXPECT_EQ(seenLabel, Gbk("当前版本号：1.0.5"));
+  // The announcement was asked for before the window ran.
+  EXPECT_EQ(server_.RequestCount(), 1u);
   EXPECT_EQ(State().localVersion, "");  // released by the shutdown routine
 }
 
@@ -132,12 +144,7 @@ TEST_F(LauncherTest, MissingOrDamagedRecordShowsEmptyVersion) {
     HeadlessWindowSystem windows;
     std::string label;
     windows.Post([&] { label = windows.FindWindow("MainWindow")->GetText(app::Main().versionLabel); });
-    PlacedExecutable system((game_ / "corvenhal-launcher").string());
-    platform::Services services = platform::Current();
-    services.system = &system;
-    services.windows = &windows;
-    platform::ScopedServices scope(services);
-    EXPECT_EQ(RunLauncher(), 0);
+    EXPECT_EQ(Run(windows, files_), 0);
     EXPECT_EQ(label, Gbk("当前版本号：")) << "record of " << record.size() << " bytes";
   }
 }
@@ -175,12 +182,7 @@ TEST_F(LauncherTest, WebButtonsOpenTheirPages) {
     fs::remove(record);
     HeadlessWindowSystem windows;
     windows.PostClick("MainWindow", c.button);
-    PlacedExecutable system((game_ / "corvenhal-launcher").string());
-    platform::Services services = platform::Current();
-    services.system = &system;
-    services.windows = &windows;
-    platform::ScopedServices scope(services);
-    EXPECT_EQ(RunLauncher(), 0);
+    EXPECT_EQ(Run(windows, files_), 0);
     EXPECT_EQ(testing::WaitForFile(record), WebLink(c.page) + "\n");
     EXPECT_TRUE(text::EndsWith(WebLink(c.page), c.suffix));
   }
