@@ -34,7 +34,7 @@ leftover=$(ls -A "$game/Resource/data" | grep -v -x -e characters.pak -e 地图)
 [ -z "$leftover" ] || fail "left beside the pack: $leftover"
 [ "$(record)" = 1.0.5 ] || fail "Update.dat holds $(record), not 1.0.5"
 close_window "$update"
-wait_until 20 only_window "$main" ||
+wait_until 20 no_window_titled 发现新版本 ||
   fail "UpdateWindow did not close within 20 s"
 
 SERVERS_NGINX_UPDATE_EXTRA=""

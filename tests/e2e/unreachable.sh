@@ -22,7 +22,7 @@ cmp -s "$work/before.md5" "$work/after.md5" || fail "client files changed: $(dif
 [ ! -e "$game/Corvenhal.exe" ] || fail "the starter was written"
 [ ! -s "$work/wine.log" ] || fail "a game was started"
 close_window "$update"
-wait_until 20 only_window "$main" ||
+wait_until 20 no_window_titled 发现新版本 ||
   fail "UpdateWindow did not close within 20 s"
 close_window "$main"
 expect_clean_exit "closing the main window"
