@@ -81,10 +81,39 @@ Text WideToGbk(std::string_view wide) { return WideToCodePageText(wide, kCodePag
 
 Text Utf8ToGbk(std::string_view utf8) { return WideToGbk(CodePageTextToWide(utf8, kCodePageUtf8)); }
 
+// A long text that is mostly ASCII (a manifest, a service answer) has its
+// ASCII runs widened directly and only the stretches holding other bytes sent
+// through the converter. A stretch never ends between a lead byte and the byte
+// after it, and the converter keeps no state between characters, so the
+// result is the same as converting the whole text at once.
 std::u16string GbkToUtf16(std::string_view gbk) {
   if (IsAscii(gbk)) return std::u16string(gbk.begin(), gbk.end());
+  constexpr size_t kShortGap = 64;  // ASCII runs this short stay inside a stretch
+  auto ascii = [&](size_t i) { return static_cast<unsigned char>(gbk[i]) < 0x80; };
   std::u16string out;
-  CodePages().ToUtf16(gbk, kCodePageGbk, out);
+  out.reserve(gbk.size());
+  std::u16string part;
+  const size_t n = gbk.size();
+  size_t i = 0;
+  while (i < n) {
+    size_t start = i;
+    while (i < n && ascii(i)) ++i;
+    out.append(gbk.begin() + static_cast<std::ptrdiff_t>(start), gbk.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i >= n) break;
+    start = i;
+    while (i < n) {
+      if (!ascii(i)) {
+        i += text::IsLeadByte(static_cast<unsigned char>(gbk[i])) && i + 1 < n ? 2 : 1;
+        continue;
+      }
+      size_t gap = i;
+      while (gap < n && ascii(gap) && gap - i < kShortGap) ++gap;
+      if (gap >= n || ascii(gap)) break;
+      i = gap;
+    }
+    CodePages().ToUtf16(gbk.substr(start, i - start), kCodePageGbk, part);
+    out += part;
+  }
   return out;
 }
 
