@@ -4,6 +4,7 @@
 // Goal: all of it within 3 seconds.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -16,7 +17,8 @@ using corvenhal::Text;
 using corvenhal::script::JsonObject;
 using Clock = std::chrono::steady_clock;
 
-constexpr long kEntries = 100000;
+// The entry count may be given as the first argument (for a profiler's run).
+long kEntries = 100000;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
@@ -28,9 +30,10 @@ double CpuSeconds(std::clock_t since) { return static_cast<double>(std::clock() 
 // manifest looks.
 Text Manifest() {
   Text m = "{\r\n\"news\": [\r\n";
-  char md5[33];
+  char md5[80];
   for (long i = 0; i < kEntries; ++i) {
     std::snprintf(md5, sizeof md5, "%08lX%08lX%08lX%08lX", i * 2654435761UL % 0xFFFFFFFF, i, ~i & 0xFFFFFFFF, i * 7);
+    md5[32] = '\0';
     Text n = corvenhal::text::NumberToText(static_cast<long long>(i));
     m += "{\"file\": \"/data/" + Text(i % 10 == 0 ? "\xB5\xD8\xCD\xBC" : "pack") + "/" + n + ".pak\", \"md5\": \"" +
          md5 + "\", \"url\": \"https://update.corvenhal.example/client/data/" + n + ".pak\"}";
@@ -42,7 +45,8 @@ Text Manifest() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) kEntries = std::atol(argv[1]);
   const Text manifest = Manifest();
   std::printf("manifest: %ld entries, %.1f MiB\n", kEntries, manifest.size() / 1048576.0);
 
@@ -77,7 +81,7 @@ int main() {
   std::printf("reads: %ld in %.3f s (cpu %.3f s), %.2f us per read (cpu %.2f us) (%zu bytes read, %ld empty)\n", reads,
               walkSeconds, walkCpu, reads ? walkSeconds * 1e6 / reads : 0.0, reads ? walkCpu * 1e6 / reads : 0.0, bytes,
               empty);
-  bool met = total <= 3.0 && parsed && count == kEntries;
-  std::printf("total: %.3f s (cpu %.3f s) (goal: within 3 s) %s\n", total, totalCpu, met ? "met" : "NOT MET");
+  bool met = total <= 3.0 * kEntries / 100000 && parsed && count == kEntries;
+  std::printf("total: %.3f s (cpu %.3f s) (goal: within 3 s for 100,000 entries) %s\n", total, totalCpu, met ? "met" : "NOT MET");
   return parsed && count == kEntries && empty == 0 ? 0 : 1;
 }

@@ -160,15 +160,16 @@ bool WritesLeft(std::u16string_view s, std::size_t i) {
 // literals' values. False when the expression does not qualify.
 bool ExpressionShape(std::u16string_view s, std::string& shape, std::vector<double>& literals) {
   if (s.empty() || s.size() > kMaxCachedExpression) return false;
-  std::u16string out;
-  out.reserve(s.size() + 16);
+  shape.clear();
+  shape.reserve(s.size() + 16);
+  literals.clear();
   int depth = 0;
   bool afterWriter = false;  // the last token was ++, -- or delete
   std::size_t i = 0;
   while (i < s.size()) {
     char16_t c = s[i];
     if (c == u' ' || c == u'\t') {
-      out.push_back(c);
+      shape.push_back(static_cast<char>(c));
       ++i;
       continue;
     }
@@ -185,14 +186,14 @@ bool ExpressionShape(std::u16string_view s, std::string& shape, std::vector<doub
           ++i;
         }
       }
-      out.append(s.substr(start, i - start));
+      AppendCesu8(shape, s.substr(start, i - start));
     } else if (IsWordStart(c)) {
       std::size_t start = i;
       while (i < s.size() && IsWordPart(s[i])) ++i;
       std::u16string_view word = s.substr(start, i - start);
       if (word.starts_with(u"$$") || IsStatementWord(word)) return false;
       writer = word == u"delete";
-      out.append(word);
+      AppendCesu8(shape, word);
     } else if (IsDecimalDigit(c)) {
       std::size_t start = i;
       while (i < s.size() && IsDecimalDigit(s[i])) ++i;
@@ -204,8 +205,12 @@ bool ExpressionShape(std::u16string_view s, std::string& shape, std::vector<doub
       if (afterWriter || WritesLeft(s, next)) return false;
       double value = 0;
       for (std::size_t k = start; k < i; ++k) value = value * 10 + (s[k] - u'0');
-      out.append(kParameterPrefix);
-      for (char ch : std::to_string(literals.size())) out.push_back(static_cast<char16_t>(ch));
+      shape += "$$k";
+      if (literals.size() < 10) {
+        shape.push_back(static_cast<char>('0' + literals.size()));
+      } else {
+        shape += std::to_string(literals.size());
+      }
       literals.push_back(value);
     } else if (c == u'.' && i + 1 < s.size() && IsDecimalDigit(s[i + 1])) {
       return false;  // a number such as .5
@@ -219,17 +224,15 @@ bool ExpressionShape(std::u16string_view s, std::string& shape, std::vector<doub
       }
       if ((c == u'+' || c == u'-') && i + 1 < s.size() && s[i + 1] == c) {
         writer = true;
-        out.push_back(c);
+        shape.push_back(static_cast<char>(c));
         ++i;
       }
-      out.push_back(c);
+      shape.push_back(static_cast<char>(c));
       ++i;
     }
     afterWriter = writer;
   }
-  if (depth != 0) return false;
-  shape = ToCesu8(out);
-  return true;
+  return depth == 0;
 }
 
 // The source of the function computing a shape of `parameters` literals.
@@ -272,6 +275,7 @@ struct Job {
   const std::vector<double>* literals = nullptr;
   bool resetCache = false;  // start the cache afresh first
   bool compiled = false;    // the shape's function was compiled and cached
+  bool cacheMissed = false;  // no function for the shape and no source to make one
   bool objectResult = false;  // the result was an object, now its string form
   bool notAFunction = false;  // kRun: no procedure of that name
 };
@@ -370,7 +374,14 @@ class Heap {
         duk_push_undefined(ctx);
         break;
       case Job::kEval:
-        if (!job.shape || !EvalCached(ctx, job)) duk_eval_lstring(ctx, job.code, job.codeSize);
+        if (!job.shape || !EvalCached(ctx, job)) {
+          if (!job.code) {
+            job.cacheMissed = true;
+            duk_push_undefined(ctx);
+            return 1;
+          }
+          duk_eval_lstring(ctx, job.code, job.codeSize);
+        }
         break;
       case Job::kRun: {
         duk_push_global_object(ctx);
@@ -664,15 +675,20 @@ class ScriptControl final : public Component {
     if (Status st = ArgText(args[0], code); !st.ok()) return st;
     if (Status st = Ready(); !st.ok()) return st;
 
-    std::string source = ToCesu8(code);
     std::string shape, wrapper;
     std::vector<double> literals;
     const bool cached = isEval && ExpressionShape(code, shape, literals);
-    code.clear();
-    code.shrink_to_fit();
+    // A cached expression needs no source unless its function went missing.
+    const bool known = cached && heap_->cachedShapes.count(shape) != 0;
+    std::string source;
+    if (!known) {
+      source = ToCesu8(code);
+      code.clear();
+      code.shrink_to_fit();
+    }
     std::vector<Argument> runArgs;
     Job job;
-    job.code = source.data();
+    job.code = known ? nullptr : source.data();
     job.codeSize = source.size();
     if (isRun) {
       job.kind = Job::kRun;
@@ -685,11 +701,10 @@ class ScriptControl final : public Component {
     if (cached) {
       job.shape = &shape;
       job.literals = &literals;
-      std::unordered_set<std::string>& known = heap_->cachedShapes;
-      if (!known.count(shape)) {
-        if (known.size() >= Heap::kCacheLimit) {
+      if (!known) {
+        if (heap_->cachedShapes.size() >= Heap::kCacheLimit) {
           job.resetCache = true;
-          known.clear();
+          heap_->cachedShapes.clear();
         }
         wrapper = ShapeFunction(shape, literals.size());
         job.wrapper = &wrapper;
@@ -698,7 +713,17 @@ class ScriptControl final : public Component {
     std::string message;
     ComValue value;
     bool ok = heap_->Run(job, timeout_, value, message);
-    if (job.compiled) heap_->cachedShapes.insert(std::move(shape));
+    if (job.compiled) heap_->cachedShapes.insert(shape);
+    if (job.cacheMissed && !heap_->Fatal()) {
+      // Not in the cache after all: evaluated as given.
+      heap_->cachedShapes.erase(shape);
+      source = ToCesu8(code);
+      job = Job();
+      job.kind = Job::kEval;
+      job.code = source.data();
+      job.codeSize = source.size();
+      ok = heap_->Run(job, timeout_, value, message);
+    }
     if (heap_->Fatal()) AbandonHeap();
     if (!ok) {
       if (isRun && job.notAFunction) return Status::Fail(Code::kUnknownName, message);
