@@ -18,7 +18,6 @@ void OpenSponsorPage() {
   Text address = SponsorPageAddress(announce::FetchShareNote(build::kShareOrigin, build::kSponsorLink));
   if (!address.empty()) OpenLink(address);
 }
-void OpenVerifyWindow() {}
 void OpenSettingsWindow() {
   // The settings record lives for the run; the first opening arranges its
   // release at shutdown, which also re-arms this for the next run.
@@ -32,6 +31,5 @@ void OpenSettingsWindow() {
   }
   if (platform::WindowSystem* windows = platform::Current().windows) settings::OpenSettingsWindow(*windows);
 }
-void EnterGame(platform::Window&) {}
 
 }  // namespace corvenhal::app
