@@ -21,8 +21,7 @@ click 317 413
 wait_until 20 some_other_window "$main" ||
   fail "检查更新 opened no window within 20 s"
 verify=""
-for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-  [ "$id" = "$main" ] && continue
+for id in $(other_windows "$main"); do
   [ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ] && verify=$id
 done
 [ -n "$verify" ] || fail "the verification window is not untitled"

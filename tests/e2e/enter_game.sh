@@ -34,7 +34,7 @@ update_requests | grep -q '^GET /update/Updata.ini 200' || fail "Updata.ini was 
 [ ! -s "$work/wine.log" ] || fail "the game started while the client was out of date"
 
 close_window "$update"
-wait_until 10 no_window_titled 发现新版本
+wait_until 10 only_window "$main" || fail "UpdateWindow did not close"
 sleep 0.5
 before=$(update_requests | grep -c '^GET /update/Vers.txt ')
 click 113 413

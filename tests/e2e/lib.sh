@@ -175,9 +175,11 @@ client_whole() {
 record() { "$tool" version read "$game/Update.dat" 2>/dev/null; }
 record_is() { [ "$(record)" = "$1" ]; }
 
-# other_windows MAIN: the visible windows besides MAIN.
+# other_windows MAIN: the visible top-level windows besides MAIN (and the
+# root window, which a search also finds).
 other_windows() {
-  xdotool search --onlyvisible --name '' 2>/dev/null | grep -vx "$1"
+  screen_root=$(xdotool search --maxdepth 0 --name '' 2>/dev/null | head -n 1)
+  xdotool search --onlyvisible --name '' 2>/dev/null | grep -vx -e "$1" -e "${screen_root:-none}"
 }
 only_window() { [ -z "$(other_windows "$1")" ]; }
 some_other_window() { [ -n "$(other_windows "$1")" ]; }

@@ -29,7 +29,7 @@ shot settings_window_chosen "$settings"
 [ ! -e "$game/SysSetting.xml" ] || fail "SysSetting.xml was written before 确定"
 click 274 228    # 确定按钮1
 wait_until 10 test -e "$game/SysSetting.xml" || fail "确定 wrote no SysSetting.xml"
-wait_until 10 no_window_titled 游戏设置 ||
+wait_until 10 only_window "$main" ||
   fail "the settings window stayed open after 确定"
 printf '<?xml version="1.0" encoding="GB2312" ?>\r\n<Res ScreenWidth="1280" ScreenHeight="800" FullScreen="1" Music="0" Sound="1" ThreeDimension="0" Friend="0" Group="0" Business="1" FloodLight="0" Antialiasing="2" MusicVolume="100" SoundVolume="100" ThreeDimensionValue="0" />' >"$work/expected.xml"
 cp "$game/SysSetting.xml" "$artifacts/"
