@@ -104,16 +104,16 @@ CONF
 servers_stop_nginx() {
   if [ -n "$servers_nginx_pid" ]; then
     # timeout passes TERM on to nginx, whose master stops its worker.
-    kill "$servers_nginx_pid" 2>/dev/null
-    wait "$servers_nginx_pid" 2>/dev/null
+    kill "$servers_nginx_pid" 2>/dev/null || :
+    wait "$servers_nginx_pid" 2>/dev/null || :
     servers_nginx_pid=""
   fi
 }
 
 servers_stop_share() {
   if [ -n "$servers_share_pid" ]; then
-    kill "$servers_share_pid" 2>/dev/null
-    wait "$servers_share_pid" 2>/dev/null
+    kill "$servers_share_pid" 2>/dev/null || :
+    wait "$servers_share_pid" 2>/dev/null || :
     servers_share_pid=""
   fi
 }
