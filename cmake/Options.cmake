@@ -1,8 +1,12 @@
 # Build values. The program reads no configuration at run time: everything an
 # operator can choose for a game is one of these cache variables.
-set(CORVENHAL_UPDATE_ORIGIN "https://update.corvenhal.example" CACHE STRING
+#
+# The placeholder origins point at an unused loopback port, so that a build
+# made without a game's values (the test build among them) never sends a name
+# lookup or a request off this machine: its requests are refused at once.
+set(CORVENHAL_UPDATE_ORIGIN "https://127.0.0.1:9" CACHE STRING
     "Origin (scheme and host, no trailing slash) of the update server serving /update/Vers.txt and /update/Updata.ini")
-set(CORVENHAL_SHARE_ORIGIN "https://share.corvenhal.example" CACHE STRING
+set(CORVENHAL_SHARE_ORIGIN "https://127.0.0.1:9" CACHE STRING
     "Origin of the cloud-drive share service whose note API the announcement uses")
 set(CORVENHAL_ANNOUNCE_LINK "https://share.corvenhal.example/s/announce0" CACHE STRING
     "Share link of the announcement note; its last path segment is the share code")
