@@ -16,8 +16,13 @@
 #   Every other build value is the default build's.
 set(CORVENHAL_DEMO_PORT 47431 CACHE STRING
     "Loopback port of the demo's update server; the demo's share stub listens on the next one")
-set(CORVENHAL_E2E_PORT 47441 CACHE STRING
-    "Loopback port of the end-to-end tests' update server; their share stub listens on the next one")
+# The tests' port is drawn from the build directory's name, so that builds in
+# different directories can run their tests at the same time.
+string(MD5 build_dir_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${build_dir_hash}" 0 4 build_dir_hash)
+math(EXPR e2e_default_port "20000 + (0x${build_dir_hash} % 5000) * 2")
+set(CORVENHAL_E2E_PORT ${e2e_default_port} CACHE STRING
+    "Loopback port of the end-to-end tests' update server; their share stub listens on the next one (default drawn from the build directory's name, 20000-29998)")
 
 function(corvenhal_local_launcher target dir update_port share_port)
   execute_process(COMMAND sh ${CMAKE_SOURCE_DIR}/tools/demo/make_certs.sh ${dir}/certs
