@@ -71,7 +71,7 @@ http {
   }
 }
 CONF
-    timeout "$servers_life" nginx -p "$servers_state/nginx" -c "$servers_state/nginx/nginx.conf" \
+    timeout "$servers_life" nginx -p "$servers_state/nginx" -c "$servers_state/nginx/nginx.conf" -e "$servers_state/nginx/error.log" \
       >"$servers_state/nginx/stderr.log" 2>&1 &
     servers_nginx_pid=$!
     if ! servers_wait_tls "$servers_update_port" "$servers_certs/ca.pem"; then
