@@ -97,6 +97,7 @@ TEST(ScriptControl, EvalHandsBackTheTypesOfTheWindowsControl) {
       {u"(1e21).toString()", Type::kText, u"1e+21"},
       {u"(0.000001234).toString()", Type::kText, u"0.000001234"},
       {u"'\u4E2D' + String.fromCharCode(0xD83D, 0xDE00)", Type::kText, u"\u4E2D\U0001F600"},
+      {u"Symbol('s')", Type::kText, u"Symbol(s)"},
   };
   Control s;
   s.JScript();

@@ -399,6 +399,12 @@ class Heap {
         break;
       }
     }
+    // A symbol has no VARIANT form: it is handed back as its text, Symbol(...).
+    if (duk_is_symbol(ctx, -1)) {
+      duk_get_global_string(ctx, "String");
+      duk_insert(ctx, -2);
+      duk_call(ctx, 1);
+    }
     // An object is handed back as its default value, its string form.
     if (duk_check_type_mask(ctx, -1, DUK_TYPE_MASK_OBJECT | DUK_TYPE_MASK_BUFFER | DUK_TYPE_MASK_POINTER |
                                          DUK_TYPE_MASK_LIGHTFUNC)) {
