@@ -15,7 +15,7 @@ head -c 1000 "$www/client-src/data/characters.pak" >"$game/Resource/data/charact
 
 start_launcher "$game"
 main=$(wait_for_window "Corvenhal ") || fail "no main window within 20 s"
-sleep 1
+main_ready
 click 317 413
 # The verification window has no title; it is the other visible window.
 wait_until 20 some_other_window "$main" ||

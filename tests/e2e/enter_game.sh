@@ -11,7 +11,7 @@ name=enter_game
 servers_start "$state" "$certs" "$port" "$share_port" "$www" "$state/notes.json" || fail "the servers did not start"
 start_launcher "$game"
 main=$(wait_for_window "Corvenhal ") || fail "no main window within 20 s"
-sleep 1
+main_ready
 click 113 413
 update=$(wait_for_window "发现新版本") || fail "进入游戏 opened no UpdateWindow within 20 s"
 wait_until 30 client_whole || fail "the client was not repaired within 30 s"

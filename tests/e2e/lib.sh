@@ -185,3 +185,10 @@ only_window() { [ -z "$(other_windows "$1")" ]; }
 some_other_window() { [ -n "$(other_windows "$1")" ]; }
 launcher_gone() { ! kill -0 "$launcher_pid" 2>/dev/null; }
 no_window_titled() { [ -z "$(windows_titled "$1")" ]; }
+
+# main_ready: after the main window showed, waits for its start-up to end
+# (the announcement asked of the share stub) and for it to paint.
+main_ready() {
+  wait_until 30 test -s "$state/share.log" || fail "start-up asked the share stub nothing within 30 s"
+  sleep 1
+}

@@ -13,7 +13,7 @@ SERVERS_NGINX_UPDATE_EXTRA="limit_rate 20k;"
 servers_start "$state" "$certs" "$port" "$share_port" "$www" "$state/notes.json" || fail "the servers did not start"
 start_launcher "$game"
 main=$(wait_for_window "Corvenhal ") || fail "no main window within 20 s"
-sleep 1
+main_ready
 click 113 413
 # Files go in manifest order: config.ini comes just before the pack.
 wait_until 30 same_file "$www/client-src/config.ini" "$game/Resource/config.ini" ||

@@ -9,7 +9,7 @@ name=settings
 servers_start "$state" "$certs" "$port" "$share_port" "$www" "$state/notes.json" || fail "the servers did not start"
 start_launcher "$game"
 main=$(wait_for_window "Corvenhal ") || fail "no main window within 20 s"
-sleep 1
+main_ready
 click 575 35
 settings=$(wait_for_window "游戏设置") || fail "游戏设置 opened no window within 20 s"
 eval "$(xdotool getwindowgeometry --shell "$settings")"

@@ -8,7 +8,7 @@ name=shortcut
 servers_start "$state" "$certs" "$port" "$share_port" "$www" "$state/notes.json" || fail "the servers did not start"
 start_launcher "$game"
 main=$(wait_for_window "Corvenhal ") || fail "no main window within 20 s"
-sleep 1
+main_ready
 entry="$home/Desktop/Corvenhal启动器.desktop"
 click 521 413
 wait_until 10 test -s "$entry" || fail "no desktop entry in $home/Desktop: $(ls -A "$home/Desktop")"

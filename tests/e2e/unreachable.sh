@@ -11,7 +11,7 @@ servers_start "$state" "$certs" 0 "$share_port" "$www" "$state/notes.json" || fa
 (cd "$game" && find . -type f ! -name Update.dat -exec md5sum {} + | sort) >"$work/before.md5"
 start_launcher "$game"
 main=$(wait_for_window "Corvenhal ") || fail "no main window within 20 s"
-sleep 1
+main_ready
 click 113 413
 update=$(wait_for_window "发现新版本" 60) || fail "no UpdateWindow within 60 s"
 sleep 2
