@@ -7,9 +7,9 @@ namespace {
 
 std::string_view UpToZeroByte(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
 
-// The whole units of a little-endian buffer before its first zero unit. A
-// trailing odd byte is not a unit and is left out.
-std::u16string UnitsUpToZero(std::string_view wide) {
+}  // namespace
+
+std::u16string WideUnits(std::string_view wide) {
   std::u16string units;
   units.reserve(wide.size() / 2);
   for (size_t i = 0; i + 1 < wide.size(); i += 2) {
@@ -20,7 +20,7 @@ std::u16string UnitsUpToZero(std::string_view wide) {
   return units;
 }
 
-WideBuffer ToLittleEndian(std::u16string_view units) {
+WideBuffer WideFromUnits(std::u16string_view units) {
   WideBuffer out;
   out.reserve(units.size() * 2 + 2);
   for (char16_t u : units) {
@@ -29,6 +29,8 @@ WideBuffer ToLittleEndian(std::u16string_view units) {
   }
   return out;
 }
+
+namespace {
 
 // ASCII reads the same in GBK and UTF-16. The automation bridge converts every
 // member name, script and result, most of them short ASCII texts: those skip
@@ -54,7 +56,7 @@ WideBuffer CodePageBytesToWide(std::string_view bytes, unsigned codePage) {
   if (counted.empty()) return {};
   std::u16string units;
   if (!CodePages().ToUtf16(counted, codePage, units)) return {};
-  WideBuffer out = ToLittleEndian(units);
+  WideBuffer out = WideFromUnits(units);
   out.append(2, '\0');
   return out;
 }
@@ -66,7 +68,7 @@ WideBuffer CodePageTextToWide(std::string_view text, unsigned codePage) {
 }
 
 Bytes WideToCodePageBytes(std::string_view wide, unsigned codePage) {
-  std::u16string units = UnitsUpToZero(wide);
+  std::u16string units = WideUnits(wide);
   if (units.empty()) return {};
   Bytes out;
   if (!CodePages().FromUtf16(units, codePage, out)) return {};

@@ -29,6 +29,11 @@ Text WideToCodePageText(std::string_view wide, unsigned codePage = kCodePageAnsi
 Text WideToGbk(std::string_view wide);
 Text Utf8ToGbk(std::string_view utf8);
 
+// The whole units of a UTF-16 buffer before its first zero unit (a trailing
+// odd byte is not a unit), and units back to a buffer without a terminator.
+std::u16string WideUnits(std::string_view wide);
+WideBuffer WideFromUnits(std::u16string_view units);
+
 // Edge conversions for the screen, the terminal, file names and the automation
 // bridge (same lenient rules, no terminators, embedded zeros kept).
 std::u16string GbkToUtf16(std::string_view gbk);

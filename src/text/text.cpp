@@ -229,4 +229,21 @@ long long Truncate(double value) {
   return static_cast<long long>(value);  // C++ conversion truncates toward zero
 }
 
+std::string EscapeUrlBytes(std::string_view bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    auto b = static_cast<unsigned char>(ch);
+    if (b <= 0x20 || b >= 0x7F) {
+      out.push_back('%');
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 15]);
+    } else {
+      out.push_back(ch);
+    }
+  }
+  return out;
+}
+
 }  // namespace corvenhal::text

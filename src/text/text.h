@@ -78,5 +78,9 @@ Text NumberToText(double value);
 long long TextToNumber(std::string_view s);
 long long Truncate(double value);
 
+// Bytes a URL or request line cannot carry as they are (controls, space and
+// everything from 0x7F up) as %XX escapes; every other byte stays.
+std::string EscapeUrlBytes(std::string_view bytes);
+
 }  // namespace text
 }  // namespace corvenhal

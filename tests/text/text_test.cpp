@@ -122,5 +122,9 @@ TEST(TextNumbers, ConvertBothWays) {
   EXPECT_EQ(AsText(std::string("ab\0cd", 5)), "ab");
 }
 
+TEST(TextUrl, EscapesControlsSpaceAndHighBytesOnly) {
+  EXPECT_EQ(EscapeUrlBytes(std::string("/a b?c=%7e&d\x7F\xE4\xB8\xAD\t\0", 18)), "/a%20b?c=%7e&d%7F%E4%B8%AD%09%00");
+}
+
 }  // namespace
 }  // namespace corvenhal::text

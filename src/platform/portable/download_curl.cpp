@@ -19,23 +19,7 @@ constexpr long kReceiveBufferBytes = 256 * 1024;
 
 // Characters a URL cannot carry as they are, percent-escaped; the program's
 // GBK becomes UTF-8 first, as browsers send it.
-std::string UrlBytes(const Text& url) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string utf8 = GbkToUtf8(text::AsText(url));
-  std::string out;
-  out.reserve(utf8.size());
-  for (char ch : utf8) {
-    auto b = static_cast<unsigned char>(ch);
-    if (b <= 0x20 || b >= 0x7F) {
-      out.push_back('%');
-      out.push_back(kHex[b >> 4]);
-      out.push_back(kHex[b & 15]);
-    } else {
-      out.push_back(ch);
-    }
-  }
-  return out;
-}
+std::string UrlBytes(const Text& url) { return text::EscapeUrlBytes(GbkToUtf8(text::AsText(url))); }
 
 std::string ReadText(const char* path) {
   if (!path || !*path) return {};

@@ -30,27 +30,6 @@ constexpr long kReceiveBufferBytes = 128 * 1024;
 constexpr size_t kHeldBodyBytes = 1 << 20;
 constexpr std::string_view kCrLf = "\r\n";
 
-std::u16string Units(const WideBuffer& wide) {
-  std::u16string units;
-  units.reserve(wide.size() / 2);
-  for (size_t i = 0; i + 1 < wide.size(); i += 2) {
-    auto u = static_cast<char16_t>(static_cast<unsigned char>(wide[i]) | (static_cast<unsigned char>(wide[i + 1]) << 8));
-    if (u == 0) break;
-    units.push_back(u);
-  }
-  return units;
-}
-
-WideBuffer Wide(std::u16string_view units) {
-  WideBuffer out;
-  out.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
-
 std::u16string LowerAscii(std::u16string s) {
   for (char16_t& c : s) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
@@ -59,24 +38,6 @@ std::u16string LowerAscii(std::u16string s) {
 }
 
 std::string Lower(std::string_view s) { return text::ToLowerAscii(s); }
-
-// Bytes a request line or URL cannot carry as they are, percent-escaped.
-std::string Escape(std::string_view bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size());
-  for (char ch : bytes) {
-    auto b = static_cast<unsigned char>(ch);
-    if (b <= 0x20 || b >= 0x7F) {
-      out.push_back('%');
-      out.push_back(kHex[b >> 4]);
-      out.push_back(kHex[b & 15]);
-    } else {
-      out.push_back(ch);
-    }
-  }
-  return out;
-}
 
 std::string Base64(std::string_view bytes) {
   std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
@@ -194,12 +155,12 @@ class CurlTransport final : public HttpTransport {
     std::u16string host, path, extra;
     UrlScheme scheme = UrlScheme::kUnknown;
     unsigned port = 0;
-    if (!CrackUnits(Units(url), scheme, host, port, path, extra)) return false;
+    if (!CrackUnits(WideUnits(url), scheme, host, port, path, extra)) return false;
     parts.scheme = scheme;
-    parts.host = Wide(host);
+    parts.host = WideFromUnits(host);
     parts.port = port;
-    parts.path = Wide(path);
-    parts.extra = Wide(extra);
+    parts.path = WideFromUnits(path);
+    parts.extra = WideFromUnits(extra);
     return true;
   }
 
@@ -235,7 +196,7 @@ class CurlTransport final : public HttpTransport {
     if (!connected_) return false;
     verb_ = WideToGbk(verb);
     if (verb_.empty()) verb_ = "GET";
-    target_ = Escape(Utf16ToUtf8(Units(target)));
+    target_ = text::EscapeUrlBytes(Utf16ToUtf8(WideUnits(target)));
     if (target_.empty()) target_ = "/";
     secure_ = secure;
     requestOpen_ = true;
@@ -501,7 +462,7 @@ class CurlTransport final : public HttpTransport {
     std::string cookieValues;
     if (!BuildHeaderLists(hop_, proxy != nullptr, cookieValues)) return false;
 
-    std::string url = Origin(hop_) + Escape(hop_.path.empty() ? "/" : hop_.path);
+    std::string url = Origin(hop_) + text::EscapeUrlBytes(hop_.path.empty() ? "/" : hop_.path);
     std::string target = plainProxy ? Origin(hop_) + hop_.target : hop_.target;
     if (plainProxy && hop_.port == 80) target = "http://" + UrlHost(hop_.host) + hop_.target;
 
@@ -646,7 +607,7 @@ class CurlTransport final : public HttpTransport {
     CURLU* u = curl_url();
     std::string base = Origin(hop_) + hop_.target;
     if (curl_url_set(u, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
-        curl_url_set(u, CURLUPART_URL, Escape(location).c_str(), 0) == CURLUE_OK &&
+        curl_url_set(u, CURLUPART_URL, text::EscapeUrlBytes(location).c_str(), 0) == CURLUE_OK &&
         curl_url_set(u, CURLUPART_FRAGMENT, nullptr, 0) == CURLUE_OK) {
       char* out = nullptr;
       if (curl_url_get(u, CURLUPART_URL, &out, 0) == CURLUE_OK) resolved = out;

@@ -26,27 +26,6 @@ constexpr std::int32_t kOptionEnableRedirects = 6;
 constexpr std::size_t kMaxBodyBytes = std::size_t{1} << 30;
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
 
-WideBuffer Wide(std::u16string_view units) {
-  WideBuffer out;
-  out.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
-
-std::u16string Units(std::string_view wide) {
-  std::u16string units;
-  units.reserve(wide.size() / 2);
-  for (size_t i = 0; i + 1 < wide.size(); i += 2) {
-    auto u = static_cast<char16_t>(static_cast<unsigned char>(wide[i]) | (static_cast<unsigned char>(wide[i + 1]) << 8));
-    if (u == 0) break;
-    units.push_back(u);
-  }
-  return units;
-}
-
 bool HasLineBreak(std::u16string_view s) { return s.find_first_of(u"\r\n") != std::u16string_view::npos; }
 
 // The user and password of a Basic authorisation value ("Basic " and the
@@ -167,7 +146,7 @@ class WinHttpRequestComponent final : public Component {
     if (verb.empty() || HasLineBreak(verb) || verb.find(u' ') != std::u16string::npos) return Fail("invalid verb");
     std::unique_ptr<HttpTransport> probe = NewTransport();
     UrlParts parts;
-    if (!probe || !probe->CrackUrl(Wide(url), parts) || parts.scheme == UrlScheme::kUnknown) {
+    if (!probe || !probe->CrackUrl(WideFromUnits(url), parts) || parts.scheme == UrlScheme::kUnknown) {
       return Fail("the URL is invalid");
     }
     verb_ = verb;
@@ -273,11 +252,11 @@ class WinHttpRequestComponent final : public Component {
   const char* Perform(const Bytes& body) {
     std::unique_ptr<HttpTransport> t = NewTransport();
     if (!t || !t->CheckPlatform()) return "requests cannot be made";
-    if (!t->OpenSession(Wide(proxy_))) return "the session could not be opened";
+    if (!t->OpenSession(WideFromUnits(proxy_))) return "the session could not be opened";
     if (!t->SetTimeouts(resolveMs_, connectMs_, sendMs_, receiveMs_)) return "the timeouts were refused";
     if (!t->Connect(url_.host, url_.port)) return "the server could not be reached";
-    WideBuffer target = url_.path.empty() ? Wide(u"/") + url_.extra : url_.path + url_.extra;
-    if (!t->OpenRequest(Wide(verb_), target, url_.scheme == UrlScheme::kHttps)) return "the request could not be opened";
+    WideBuffer target = url_.path.empty() ? WideFromUnits(u"/") + url_.extra : url_.path + url_.extra;
+    if (!t->OpenRequest(WideFromUnits(verb_), target, url_.scheme == UrlScheme::kHttps)) return "the request could not be opened";
     if (sslErrorIgnoreFlags_ != 0 && !t->IgnoreCertificateErrors()) return "the certificate option was refused";
     if (!enableRedirects_ && !t->DisableRedirects()) return "the redirect option was refused";
     std::u16string block;
@@ -296,7 +275,7 @@ class WinHttpRequestComponent final : public Component {
       if (!block.empty()) block += u"\r\n";
       block += name + u": " + value;
     }
-    if (!block.empty() && !t->AddHeaders(Wide(block))) return "the headers were refused";
+    if (!block.empty() && !t->AddHeaders(WideFromUnits(block))) return "the headers were refused";
     if (!t->Send(body)) return "the request could not be sent";
     if (!t->ReceiveResponse()) return "no response was received";
     Bytes received;
@@ -317,7 +296,7 @@ class WinHttpRequestComponent final : public Component {
     WideBuffer raw(size, '\0');
     if (!t->QueryRawHeaders(raw.data(), size)) return "the response headers could not be read";
     t->Close();
-    rawHeaders_ = Units(raw);
+    rawHeaders_ = WideUnits(raw);
     std::u16string statusLine = rawHeaders_.substr(0, rawHeaders_.find(u"\r\n"));
     // "HTTP/1.1 200 OK": the code after the first space, the reason after the
     // second.
