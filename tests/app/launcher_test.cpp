@@ -18,6 +18,7 @@
 #include "support/env.h"
 #include "support/http_server.h"
 #include "support/redirected_http.h"
+#include "support/placed_executable.h"
 #include "support/temp_dir.h"
 
 namespace corvenhal::app {
@@ -26,20 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::headless::HeadlessWindowSystem;
 using testing::TempDir;
-
-// The real system services, except that the executable seems to lie in the
-// test's game directory.
-class PlacedExecutable final : public platform::SystemInfo {
- public:
-  explicit PlacedExecutable(Text exe) : exe_(std::move(exe)) {}
-  Text ExecutablePath() override { return exe_; }
-  bool SetCurrentDirectory(const Text& p) override { return platform::portable::System().SetCurrentDirectory(p); }
-  Text CurrentDirectory() override { return platform::portable::System().CurrentDirectory(); }
-  char PathSeparator() override { return '/'; }
-
- private:
-  Text exe_;
-};
 
 // The real file system, recording the names it was asked about.
 class RecordingFiles final : public platform::FileSystem {
@@ -73,7 +60,7 @@ class LauncherTest : public ::testing::Test {
   // Runs the launcher as if placed in the game directory. Every request,
   // whatever host the build values name, reaches server_.
   int Run(platform::WindowSystem& windows, platform::FileSystem& files) {
-    PlacedExecutable system((game_ / "corvenhal-launcher").string());
+    testing::PlacedExecutable system((game_ / "corvenhal-launcher").string());
     testing::RedirectedHttp http = testing::RedirectedHttp::To(server_.Port());
     platform::Services services = platform::Current();
     services.system = &system;

@@ -10,6 +10,7 @@
 #include "platform/headless/headless_window_system.h"
 #include "platform/portable/portable.h"
 #include "settings/settings_window.h"
+#include "support/placed_executable.h"
 #include "support/temp_dir.h"
 
 namespace corvenhal::app {
@@ -18,26 +19,12 @@ namespace {
 namespace fs = std::filesystem;
 using platform::headless::HeadlessWindowSystem;
 
-// The real system services, with the executable placed in the test's game
-// directory.
-class GameExecutable final : public platform::SystemInfo {
- public:
-  explicit GameExecutable(Text exe) : exe_(std::move(exe)) {}
-  Text ExecutablePath() override { return exe_; }
-  bool SetCurrentDirectory(const Text& p) override { return platform::portable::System().SetCurrentDirectory(p); }
-  Text CurrentDirectory() override { return platform::portable::System().CurrentDirectory(); }
-  char PathSeparator() override { return '/'; }
-
- private:
-  Text exe_;
-};
-
 TEST(SettingsAttachmentTest, SettingsButtonOpensTheWindowModallyAndShutdownEmptiesTheRecord) {
   testing::TempDir game;
   fs::path original = fs::current_path();
   std::ofstream(game.path() / kMarkerFile) << "";
   HeadlessWindowSystem windows;
-  GameExecutable system((game.path() / "corvenhal-launcher").string());
+  testing::PlacedExecutable system((game.path() / "corvenhal-launcher").string());
   platform::Services services = platform::Current();
   services.system = &system;
   services.windows = &windows;
