@@ -10,8 +10,8 @@
 
 namespace corvenhal::app {
 
-// Not attached yet: the announcement service, the updater and the settings
-// window bring these.
+// The announcement, sponsorship and settings commands; the enter-game flow
+// and the verification window live in their own files.
 Text AnnouncementText() { return announce::FetchShareNote(build::kShareOrigin, build::kAnnounceLink); }
 void OpenSponsorPage() {
   // The note comes from the network: only a web address is handed on.
