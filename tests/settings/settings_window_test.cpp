@@ -73,7 +73,7 @@ class SettingsWindowTest : public ::testing::Test {
   std::vector<std::shared_ptr<platform::Window>> kept_;
 };
 
-struct ControlSpec {
+struct ControlDesign {
   const char* name;
   ControlKind kind;
   int left, top, width, height;
@@ -87,7 +87,7 @@ TEST_F(SettingsWindowTest, FormHasEveryControlInItsDesignState) {
   EXPECT_EQ(form.width, 340);
   EXPECT_EQ(form.height, 254);
 
-  const ControlSpec specs[] = {
+  const ControlDesign designs[] = {
       {"信息标签1", ControlKind::kLabel, 80, 28, 242, 16, false, -1},
       {"信息标签2", ControlKind::kLabel, 66, 48, 250, 16, false, -1},
       {"信息标签3", ControlKind::kLabel, 66, 68, 126, 16, false, -1},
@@ -105,7 +105,7 @@ TEST_F(SettingsWindowTest, FormHasEveryControlInItsDesignState) {
       {"抗锯齿", ControlKind::kComboBox, 62, 180, 80, 17, false, 3},
       {"确定按钮1", ControlKind::kButton, 242, 217, 65, 23, false, -1},
   };
-  for (const ControlSpec& s : specs) {
+  for (const ControlDesign& s : designs) {
     SCOPED_TRACE(s.name);
     const platform::ControlForm* c = form.Find(Gbk(s.name));
     ASSERT_NE(c, nullptr);
