@@ -163,7 +163,7 @@ std::unique_ptr<ChunkReader> OpenChunkReader(const std::string& native, size_t c
     ::close(fd);
     return nullptr;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK stays: it has no effect on reads of a regular file.
   auto reader = std::make_unique<DirectChunkReader>(fd, direct, static_cast<long long>(st.st_size), chunkSize);
   if (!reader->Allocate()) return nullptr;
   return reader;

@@ -80,6 +80,36 @@ std::string Resolved(const std::string& path) {
   return base;
 }
 
+// The quick answer for the common case: `path` is `root` followed by "/" and
+// elements none of which is ".", ".." or a symbolic link (missing ones
+// included). Anything else is left to the full resolution.
+bool PlainlyBelow(const std::string& path, const std::string& root) {
+  if (root.empty() || path.size() <= root.size() + 1 || path.compare(0, root.size(), root) != 0 ||
+      path[root.size()] != '/') {
+    return false;
+  }
+  std::string current = root;
+  bool missing = false;
+  for (size_t start = root.size() + 1; start <= path.size();) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string element = path.substr(start, end - start);
+    start = end + 1;
+    if (element.empty()) continue;
+    if (element == "." || element == "..") return false;
+    current += "/" + element;
+    if (missing) continue;
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (errno != ENOENT) return false;
+      missing = true;  // nothing below it exists either
+    } else if (S_ISLNK(st.st_mode)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -265,8 +295,11 @@ class PortableFileSystem final : public FileSystem {
   }
 
   bool IsInside(const Text& path, const Text& directory) override {
-    std::string root = Resolved(NativePath(directory));
-    std::string resolved = Resolved(NativePath(path));
+    std::string nativeRoot = NativePath(directory);
+    std::string nativePath = NativePath(path);
+    if (PlainlyBelow(nativePath, nativeRoot)) return true;
+    std::string root = Resolved(nativeRoot);
+    std::string resolved = Resolved(nativePath);
     if (root.empty() || resolved.empty()) return false;
     if (root == "/") return true;
     return resolved == root || (resolved.size() > root.size() && resolved.compare(0, root.size(), root) == 0 &&
