@@ -93,6 +93,14 @@ class ArrayLike : public Component {
 
 class AutomationTest : public ::testing::Test {
  protected:
+  // The test object keeps the values it was given, which may hold the object
+  // itself: break that cycle so the object goes away with the test.
+  void TearDown() override {
+    impl->lastArgs.clear();
+    impl->give = ComValue();
+    for (ComValue& c : impl->cells) c = ComValue();
+  }
+
   std::shared_ptr<TestObject> impl = std::make_shared<TestObject>();
   AutomationObject object{impl};
   AutomationBridge bridge;
