@@ -1,6 +1,6 @@
+#include "support/md5.h"
 #include "updater/file_md5.h"
 
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -16,19 +16,6 @@ namespace corvenhal::updater {
 namespace {
 
 using testing::TempDir;
-
-std::string ReferenceMd5(std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned i = 0; i < length; ++i) {
-    out += kDigits[digest[i] >> 4];
-    out += kDigits[digest[i] & 15];
-  }
-  return out;
-}
 
 // Runs FileMd5 with a headless window system installed, counting the pumps.
 struct Hashed {
@@ -83,7 +70,7 @@ TEST(FileMd5, ReadsInChunksOfEightMebibytesReportingProgressAndPumpingAfterEach)
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
     std::string path = dir.Write("big.bin", bytes).string();
     Hashed h = Hash(path);
-    EXPECT_EQ(h.digest, ReferenceMd5(bytes)) << c.size;
+    EXPECT_EQ(h.digest, testing::ReferenceMd5(bytes)) << c.size;
     EXPECT_EQ(h.progress, c.progress) << c.size;
     EXPECT_EQ(h.pumps, static_cast<int>(c.progress.size())) << c.size;
   }
@@ -108,7 +95,7 @@ TEST(FileMd5, FallsBackToOrdinaryReadsWhereUnbufferedOnesAreRefused) {
                                   std::string("/sys/kernel/mm/transparent_hugepage/enabled")}) {
     std::string bytes = testing::ReadFile(path);
     if (bytes.empty()) continue;
-    EXPECT_EQ(FileMd5(path), ReferenceMd5(bytes)) << path;
+    EXPECT_EQ(FileMd5(path), testing::ReferenceMd5(bytes)) << path;
   }
 }
 
@@ -163,7 +150,7 @@ TEST(FileMd5, ReadErrorGivesNoDigestAndShortFileEndsTheLoop) {
     platform::ScopedServices scope(services);
     std::vector<int> progress;
     Text digest = FileMd5(path, [&](int p) { progress.push_back(p); });
-    EXPECT_EQ(digest, failSecond ? "" : ReferenceMd5("0123456789"));
+    EXPECT_EQ(digest, failSecond ? "" : testing::ReferenceMd5("0123456789"));
     EXPECT_EQ(progress, failSecond ? std::vector<int>{10} : std::vector<int>({10, 10}));
   }
 }

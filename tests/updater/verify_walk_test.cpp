@@ -1,4 +1,3 @@
-#include <openssl/evp.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/md5.h"
 #include "platform/encodings.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/portable/download_curl.h"
@@ -31,19 +31,6 @@ using testing::Reply;
 using testing::TempDir;
 
 Text G(std::string_view utf8) { return platform::Utf8ToGbkText(utf8); }
-
-std::string Md5Hex(std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned i = 0; i < length; ++i) {
-    out += kDigits[digest[i] >> 4];
-    out += kDigits[digest[i] & 15];
-  }
-  return out;
-}
 
 struct Entry {
   std::string file;  // UTF-8
@@ -171,7 +158,7 @@ TEST_F(WalkTest, UpToDateFilesAreNeitherFetchedNorRecorded) {
   for (const auto& [name, body] : files) {
     fs::create_directories((run_ / "Resource" / name).parent_path());
     std::ofstream(run_ / "Resource" / name) << body;
-    entries.push_back({"/" + name, Md5Hex(body), Serve(name, body)});
+    entries.push_back({"/" + name, testing::ReferenceMd5(body), Serve(name, body)});
   }
   manifest_ = Manifest(entries);
   for (WalkWindow which : {WalkWindow::kVerify, WalkWindow::kUpdate}) {
@@ -190,9 +177,9 @@ TEST_F(WalkTest, MissingAndDifferingFilesAreDeliveredAndEachDownloadRenewsTheRec
   fs::create_directories(run_ / "Resource");
   std::ofstream(run_ / "Resource" / "old.pak") << "stale";
   manifest_ = Manifest({
-      {"/old.pak", Md5Hex("fresh"), Serve("old.pak", "fresh")},
-      {"/new/deeper/b.pak", Md5Hex("b"), Serve("b.pak", "b")},  // folders new to the client
-      {"data/c.pak", Md5Hex("c"), Serve("c.pak", "c")},        // no leading "/": beside the base name
+      {"/old.pak", testing::ReferenceMd5("fresh"), Serve("old.pak", "fresh")},
+      {"/new/deeper/b.pak", testing::ReferenceMd5("b"), Serve("b.pak", "b")},  // folders new to the client
+      {"data/c.pak", testing::ReferenceMd5("c"), Serve("c.pak", "c")},        // no leading "/": beside the base name
   });
   EXPECT_TRUE(Run(WalkWindow::kUpdate));
   EXPECT_EQ(Resource("old.pak"), "fresh");
@@ -205,7 +192,7 @@ TEST_F(WalkTest, MissingAndDifferingFilesAreDeliveredAndEachDownloadRenewsTheRec
 }
 
 TEST_F(WalkTest, MissingBaseDirectoryIsCreated) {
-  manifest_ = Manifest({{"/a.pak", Md5Hex("a"), Serve("a.pak", "a")}});
+  manifest_ = Manifest({{"/a.pak", testing::ReferenceMd5("a"), Serve("a.pak", "a")}});
   EXPECT_TRUE(Run(WalkWindow::kVerify));
   EXPECT_EQ(Resource("a.pak"), "a");
   EXPECT_EQ(Status(WalkWindow::kVerify), G("客户端文件验证完成！"));
@@ -214,7 +201,7 @@ TEST_F(WalkTest, MissingBaseDirectoryIsCreated) {
 TEST_F(WalkTest, LowerCaseDigestsNeverMatch) {
   fs::create_directories(run_ / "Resource");
   std::ofstream(run_ / "Resource" / "a.pak") << "a";
-  std::string lower = Md5Hex("a");
+  std::string lower = testing::ReferenceMd5("a");
   for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   manifest_ = Manifest({{"/a.pak", lower, Serve("a.pak", "a")}});
   EXPECT_TRUE(Run(WalkWindow::kVerify));
@@ -231,9 +218,9 @@ TEST_F(WalkTest, HostileEntriesWriteNothingOutsideTheRunDirectory) {
   for (const char* file : {"/../../evil.pak", "/sub/../../../evil.pak", "../evil.pak", "/.../evil.pak",
                            "C:/evil.pak", "/d:evil.pak", "//127.0.0.1/share/evil.pak", "\\\\\\\\host\\\\evil.pak",
                            "/CON", "/aux.txt", "/sub/Lpt1.pak", "/com9 .x", "/link/evil.pak", "/link"}) {
-    entries.push_back({file, Md5Hex("evil"), url});
+    entries.push_back({file, testing::ReferenceMd5("evil"), url});
   }
-  entries.push_back({"/good.pak", Md5Hex("good"), Serve("good.pak", "good")});
+  entries.push_back({"/good.pak", testing::ReferenceMd5("good"), Serve("good.pak", "good")});
   manifest_ = Manifest(entries);
   EXPECT_TRUE(Run(WalkWindow::kVerify));
   EXPECT_EQ(Fetched(), std::vector<std::string>{"/files/good.pak"});
@@ -249,8 +236,8 @@ TEST_F(WalkTest, HostileEntriesWriteNothingOutsideTheRunDirectory) {
 
 TEST_F(WalkTest, FailedDownloadPutsTheRecordBackAndSaysSo) {
   manifest_ = Manifest({
-      {"/good.pak", Md5Hex("good"), Serve("good.pak", "good")},
-      {"/gone.pak", Md5Hex("gone"), server_.Url("/files/missing.pak")},
+      {"/good.pak", testing::ReferenceMd5("good"), Serve("good.pak", "good")},
+      {"/gone.pak", testing::ReferenceMd5("gone"), server_.Url("/files/missing.pak")},
   });
   // With a record: it is put back as it was.
   std::ofstream("Update.dat") << "old record";
@@ -278,7 +265,7 @@ TEST_F(WalkTest, ManifestThatCannotBeFetchedIsTriedOnceMore) {
   EXPECT_EQ(Status(WalkWindow::kVerify), G("获取更新列表失败，请检查网络后重试！"));
 
   // Fetched at the second try: the walk goes on with it.
-  manifest_ = Manifest({{"/a.pak", Md5Hex("a"), Serve("a.pak", "a")}});
+  manifest_ = Manifest({{"/a.pak", testing::ReferenceMd5("a"), Serve("a.pak", "a")}});
   manifestFailures_ = 1;
   EXPECT_TRUE(Run(WalkWindow::kUpdate));
   EXPECT_EQ(Resource("a.pak"), "a");
@@ -288,7 +275,7 @@ TEST_F(WalkTest, ManifestThatCannotBeFetchedIsTriedOnceMore) {
 TEST_F(WalkTest, SecondClickWhileHashingRunsANestedWalk) {
   fs::create_directories(run_ / "Resource");
   std::ofstream(run_ / "Resource" / "a.pak") << "a";
-  manifest_ = Manifest({{"/a.pak", Md5Hex("a"), Serve("a.pak", "a")}, {"/b.pak", Md5Hex("b"), Serve("b.pak", "b")}});
+  manifest_ = Manifest({{"/a.pak", testing::ReferenceMd5("a"), Serve("a.pak", "a")}, {"/b.pak", testing::ReferenceMd5("b"), Serve("b.pak", "b")}});
   // Both clicks are queued: the first starts the walk, and the digest's pump
   // runs the second inside it.
   EXPECT_TRUE(Run(WalkWindow::kVerify, 2));
